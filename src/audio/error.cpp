@@ -1,0 +1,177 @@
+#include "audio/error.hpp"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct OsErrorKindInfo {
+  std::string_view name;
+  std::string_view description;
+};
+
+// Indexed by OsErrorKind, in its declared order.
+constexpr std::array<OsErrorKindInfo, 28> os_error_kinds{{
+    {"NotFound", "entity not found"},
+    {"PermissionDenied", "permission denied"},
+    {"Interrupted", "operation interrupted"},
+    {"ArgumentListTooLong", "argument list too long"},
+    {"WouldBlock", "operation would block"},
+    {"OutOfMemory", "out of memory"},
+    {"ResourceBusy", "resource busy"},
+    {"AlreadyExists", "entity already exists"},
+    {"CrossesDevices", "cross-device link or rename"},
+    {"NotADirectory", "not a directory"},
+    {"IsADirectory", "is a directory"},
+    {"InvalidInput", "invalid input parameter"},
+    {"ExecutableFileBusy", "executable file busy"},
+    {"FileTooLarge", "file too large"},
+    {"StorageFull", "no storage space"},
+    {"NotSeekable", "seek on unseekable file"},
+    {"ReadOnlyFilesystem", "read-only filesystem or storage medium"},
+    {"TooManyLinks", "too many links"},
+    {"BrokenPipe", "broken pipe"},
+    {"Deadlock", "deadlock"},
+    {"InvalidFilename", "invalid filename"},
+    {"Unsupported", "unsupported"},
+    {"DirectoryNotEmpty", "directory not empty"},
+    {"FilesystemLoop", "filesystem loop or indirection limit"},
+    {"TimedOut", "timed out"},
+    {"StaleNetworkFileHandle", "stale network file handle"},
+    {"FilesystemQuotaExceeded", "filesystem quota exceeded"},
+    {"Other", "other os error"},
+}};
+static_assert(os_error_kinds.size() == static_cast<std::size_t>(OsErrorKind::Other) + 1);
+
+const OsErrorKindInfo& info(OsErrorKind kind) { return os_error_kinds.at(static_cast<std::size_t>(kind)); }
+
+}  // namespace
+
+std::string_view os_error_kind_name(OsErrorKind kind) { return info(kind).name; }
+
+std::string_view os_error_kind_description(OsErrorKind kind) { return info(kind).description; }
+
+OsErrorKind OsError::kind() const {
+  switch (code) {
+    case ENOENT: return OsErrorKind::NotFound;
+    case EPERM:
+    case EACCES: return OsErrorKind::PermissionDenied;
+    case EINTR: return OsErrorKind::Interrupted;
+    case E2BIG: return OsErrorKind::ArgumentListTooLong;
+    case EAGAIN: return OsErrorKind::WouldBlock;
+    case ENOMEM: return OsErrorKind::OutOfMemory;
+    case EBUSY: return OsErrorKind::ResourceBusy;
+    case EEXIST: return OsErrorKind::AlreadyExists;
+    case EXDEV: return OsErrorKind::CrossesDevices;
+    case ENOTDIR: return OsErrorKind::NotADirectory;
+    case EISDIR: return OsErrorKind::IsADirectory;
+    case EINVAL: return OsErrorKind::InvalidInput;
+    case ETXTBSY: return OsErrorKind::ExecutableFileBusy;
+    case EFBIG: return OsErrorKind::FileTooLarge;
+    case ENOSPC: return OsErrorKind::StorageFull;
+    case ESPIPE: return OsErrorKind::NotSeekable;
+    case EROFS: return OsErrorKind::ReadOnlyFilesystem;
+    case EMLINK: return OsErrorKind::TooManyLinks;
+    case EPIPE: return OsErrorKind::BrokenPipe;
+    case EDEADLK: return OsErrorKind::Deadlock;
+    case ENAMETOOLONG: return OsErrorKind::InvalidFilename;
+    case ENOSYS: return OsErrorKind::Unsupported;
+    case ENOTEMPTY: return OsErrorKind::DirectoryNotEmpty;
+    case ELOOP: return OsErrorKind::FilesystemLoop;
+    case ETIMEDOUT: return OsErrorKind::TimedOut;
+    case ESTALE: return OsErrorKind::StaleNetworkFileHandle;
+    case EDQUOT: return OsErrorKind::FilesystemQuotaExceeded;
+    default: return OsErrorKind::Other;
+  }
+}
+
+std::string OsError::message() const { return std::strerror(code); }
+
+std::string OsError::debug() const {
+  return "Os { code: " + std::to_string(code) + ", kind: " + std::string(os_error_kind_name(kind())) + ", message: \"" +
+         message() + "\" }";
+}
+
+AudioError::AudioError(Kind kind) : kind_(kind) {}
+
+AudioError::AudioError(OsError error) : AudioError(Kind::Io, error) {}
+
+AudioError AudioError::unknown_alc_error(std::int32_t code) { return {Kind::UnknownAlcError, code}; }
+
+AudioError AudioError::unknown_al_error(std::int32_t code) { return {Kind::UnknownAlError, code}; }
+
+AudioError AudioError::unsupported_version(std::int32_t major, std::int32_t minor) {
+  return {Kind::UnsupportedVersion, Version{major, minor}};
+}
+
+std::string_view AudioError::text() const {
+  switch (kind_) {
+    case Kind::InvalidDevice: return "AUDIO ERROR: ALC Invalid Device";
+    case Kind::InvalidContext: return "AUDIO ERROR: ALC Invalid Context";
+    case Kind::InvalidName: return "AUDIO ERROR: AL Invalid Name";
+    // These three read "ALC" whichever layer reported them: the kind does not record the layer.
+    case Kind::InvalidEnum: return "AUDIO ERROR: ALC Invalid Enum";
+    case Kind::InvalidValue: return "AUDIO ERROR: ALC Invalid Value";
+    case Kind::InvalidOperation: return "AUDIO ERROR: AL Invalid Operation";
+    case Kind::OutOfMemory: return "AUDIO ERROR: ALC Out of Memory";
+    case Kind::UnknownAlcError: return "AUDIO ERROR: Unknown ALC error";
+    case Kind::UnknownAlError: return "AUDIO ERROR: Unknown AL error";
+    case Kind::UnsupportedVersion: return "AUDIO ERROR: Unsupported Version";
+    case Kind::ExtensionNotPresent: return "AUDIO ERROR: Extension Not Present";
+    case Kind::NullError: return "AUDIO ERROR: Return value is NULL with no error code";
+    // Both wrong-resource kinds share one text; only their debug forms tell them apart.
+    case Kind::WrongDevice:
+    case Kind::WrongContext: return "AUDIO ERROR: Resource used on wrong device";
+    case Kind::Io: return os_error_kind_description(std::get<OsError>(payload_).kind());
+  }
+  return "AUDIO ERROR";
+}
+
+std::string AudioError::debug() const {
+  switch (kind_) {
+    case Kind::InvalidDevice: return "InvalidDevice";
+    case Kind::InvalidContext: return "InvalidContext";
+    case Kind::InvalidName: return "InvalidName";
+    case Kind::InvalidEnum: return "InvalidEnum";
+    case Kind::InvalidValue: return "InvalidValue";
+    case Kind::InvalidOperation: return "InvalidOperation";
+    case Kind::OutOfMemory: return "OutOfMemory";
+    case Kind::UnknownAlcError: return "UnknownAlcError(" + std::to_string(std::get<std::int32_t>(payload_)) + ")";
+    case Kind::UnknownAlError: return "UnknownAlError(" + std::to_string(std::get<std::int32_t>(payload_)) + ")";
+    case Kind::UnsupportedVersion: {
+      const auto& version = std::get<Version>(payload_);
+      return "UnsupportedVersion { major: " + std::to_string(version.major) + ", minor: " +
+             std::to_string(version.minor) + " }";
+    }
+    case Kind::ExtensionNotPresent: return "ExtensionNotPresent";
+    case Kind::NullError: return "NullError";
+    case Kind::WrongDevice: return "WrongDevice";
+    case Kind::WrongContext: return "WrongContext";
+    case Kind::Io: return "Io(" + std::get<OsError>(payload_).debug() + ")";
+  }
+  return "AudioError";
+}
+
+AudioError map_alc_code(std::int32_t code) {
+  switch (code) {
+    case 0xA001: return AudioError::Kind::InvalidDevice;   // ALC_INVALID_DEVICE
+    case 0xA002: return AudioError::Kind::InvalidContext;  // ALC_INVALID_CONTEXT
+    case 0xA003: return AudioError::Kind::InvalidEnum;     // ALC_INVALID_ENUM
+    case 0xA004: return AudioError::Kind::InvalidValue;    // ALC_INVALID_VALUE
+    case 0xA005: return AudioError::Kind::OutOfMemory;     // ALC_OUT_OF_MEMORY
+    default: return AudioError::unknown_alc_error(code);
+  }
+}
+
+AudioError map_al_code(std::int32_t code) {
+  switch (code) {
+    case 0xA001: return AudioError::Kind::InvalidName;       // AL_INVALID_NAME
+    case 0xA002: return AudioError::Kind::InvalidEnum;       // AL_INVALID_ENUM
+    case 0xA003: return AudioError::Kind::InvalidValue;      // AL_INVALID_VALUE
+    case 0xA004: return AudioError::Kind::InvalidOperation;  // AL_INVALID_OPERATION
+    case 0xA005: return AudioError::Kind::OutOfMemory;       // AL_OUT_OF_MEMORY
+    default: return AudioError::unknown_al_error(code);
+  }
+}

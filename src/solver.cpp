@@ -1,0 +1,32 @@
+#include "solver.hpp"
+
+#include "chime.hpp"
+
+std::uint8_t spare_peg(std::uint8_t from, std::uint8_t to) {
+  if (from == 1 && to == 2) return 3;
+  if (from == 3 && to == 2) return 1;
+  if (from == 1 && to == 3) return 2;
+  if (from == 2 && to == 1) return 3;
+  if (from == 2 && to == 3) return 1;
+  if (from == 3 && to == 1) return 2;
+  return 0;
+}
+
+std::string move_line(std::uint32_t lo, std::uint32_t hi, std::uint8_t from, std::uint8_t to) {
+  return "Moving disc size " + std::to_string(lo) + "/" + std::to_string(hi) + " from " + std::to_string(from) +
+         " to " + std::to_string(to) + "\n";
+}
+
+void move_tower(std::ostream& out, NotePlayer& player, std::uint32_t n, std::uint8_t from, std::uint8_t to,
+                std::uint32_t lo, std::uint32_t hi) {
+  if (n == 1) {
+    // Standard output is line-buffered: the line is out before its chime starts.
+    out << move_line(lo, hi, from, to);
+    play_chime(player, from, to, lo);
+    return;
+  }
+  const std::uint8_t spare = spare_peg(from, to);
+  move_tower(out, player, n - 1, from, spare, lo, hi - 1);
+  move_tower(out, player, 1, from, to, hi, hi);
+  move_tower(out, player, n - 1, spare, to, lo, hi - 1);
+}

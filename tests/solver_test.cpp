@@ -1,0 +1,151 @@
+#include "solver.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "chime.hpp"
+
+namespace {
+
+struct Move {
+  std::uint32_t disc;
+  std::uint8_t from;
+  std::uint8_t to;
+  friend bool operator==(const Move&, const Move&) = default;
+};
+
+/// Records every note asked for, and where in the output each was asked for, without sound.
+class RecordingPlayer final : public NotePlayer {
+ public:
+  explicit RecordingPlayer(const std::ostringstream& out) : out_(out) {}
+  void play_note(float frequency_hz, std::uint32_t length_ms) override {
+    notes.push_back({frequency_hz, length_ms, out_.str().size()});
+  }
+  struct Note {
+    float frequency_hz;
+    std::uint32_t length_ms;
+    std::size_t output_bytes;  // how much had been printed when the note was asked for
+  };
+  std::vector<Note> notes;
+
+ private:
+  const std::ostringstream& out_;
+};
+
+struct SolvedRun {
+  std::vector<std::string> lines;
+  std::vector<RecordingPlayer::Note> notes;
+};
+
+SolvedRun solve(std::uint32_t n) {
+  std::ostringstream out;
+  RecordingPlayer player(out);
+  move_tower(out, player, n, 1, 3, 1, n);
+  SolvedRun run{{}, player.notes};
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) run.lines.push_back(line);
+  return run;
+}
+
+std::vector<Move> moves_of(const SolvedRun& run) {
+  std::vector<Move> moves;
+  for (const std::string& line : run.lines) {
+    unsigned lo = 0;
+    unsigned hi = 0;
+    unsigned from = 0;
+    unsigned to = 0;
+    EXPECT_EQ(std::sscanf(line.c_str(), "Moving disc size %u/%u from %u to %u", &lo, &hi, &from, &to), 4) << line;
+    EXPECT_EQ(lo, hi) << line;
+    EXPECT_EQ(line, move_line(lo, hi, static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)).substr(
+                        0, line.size()));
+    moves.push_back({lo, static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)});
+  }
+  return moves;
+}
+
+TEST(Solver, MoveLineText) {
+  EXPECT_EQ(move_line(1, 1, 1, 3), "Moving disc size 1/1 from 1 to 3\n");
+  EXPECT_EQ(move_line(4294967295U, 4294967295U, 3, 2), "Moving disc size 4294967295/4294967295 from 3 to 2\n");
+}
+
+TEST(Solver, SmallTowersMoveInSolutionOrder) {
+  EXPECT_EQ(moves_of(solve(1)), (std::vector<Move>{{1, 1, 3}}));
+  EXPECT_EQ(moves_of(solve(2)), (std::vector<Move>{{1, 1, 2}, {2, 1, 3}, {1, 2, 3}}));
+  EXPECT_EQ(moves_of(solve(3)),
+            (std::vector<Move>{{1, 1, 3}, {2, 1, 2}, {1, 3, 2}, {3, 1, 3}, {1, 2, 1}, {2, 2, 3}, {1, 1, 3}}));
+  const SolvedRun three = solve(3);
+  std::string text;
+  for (const auto& line : three.lines) text += line + "\n";
+  EXPECT_EQ(text.substr(0, 66), "Moving disc size 1/1 from 1 to 3\nMoving disc size 2/2 from 1 to 2\n");
+}
+
+TEST(Solver, EightDiscs) {
+  const auto moves = moves_of(solve(8));
+  ASSERT_EQ(moves.size(), 255U);
+  EXPECT_EQ(moves[127], (Move{8, 1, 3}));  // the middle move takes the largest disc across
+  std::vector<int> moves_per_disc(9);
+  for (const Move& move : moves) ++moves_per_disc.at(move.disc);
+  for (std::uint32_t disc = 1; disc <= 8; ++disc) EXPECT_EQ(moves_per_disc[disc], 1 << (8 - disc)) << disc;
+}
+
+TEST(Solver, FirstMoveGoesToPegThreeForOddCountsAndPegTwoForEven) {
+  for (std::uint32_t n = 1; n <= 10; ++n) {
+    EXPECT_EQ(moves_of(solve(n)).front(), (Move{1, 1, static_cast<std::uint8_t>(n % 2 == 1 ? 3 : 2)})) << n;
+  }
+}
+
+TEST(Solver, EveryMoveIsLegal) {
+  std::vector<std::vector<std::uint32_t>> pegs(4);
+  for (std::uint32_t disc = 10; disc >= 1; --disc) pegs[1].push_back(disc);
+  for (const Move& move : moves_of(solve(10))) {
+    ASSERT_FALSE(pegs[move.from].empty());
+    ASSERT_EQ(pegs[move.from].back(), move.disc);
+    ASSERT_TRUE(pegs[move.to].empty() || pegs[move.to].back() > move.disc);
+    pegs[move.from].pop_back();
+    pegs[move.to].push_back(move.disc);
+  }
+  EXPECT_EQ(pegs[3].size(), 10U);
+}
+
+TEST(Solver, SparePeg) {
+  EXPECT_EQ(spare_peg(1, 2), 3);
+  EXPECT_EQ(spare_peg(2, 1), 3);
+  EXPECT_EQ(spare_peg(1, 3), 2);
+  EXPECT_EQ(spare_peg(3, 1), 2);
+  EXPECT_EQ(spare_peg(2, 3), 1);
+  EXPECT_EQ(spare_peg(3, 2), 1);
+  for (const auto& [from, to] : {std::pair{1, 1}, {2, 2}, {3, 3}, {0, 1}, {1, 4}, {4, 0}, {255, 3}}) {
+    EXPECT_EQ(spare_peg(static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)), 0) << from << to;
+  }
+}
+
+TEST(Solver, EveryLineIsFollowedByItsTwoNotesBeforeTheNextLine) {
+  const SolvedRun run = solve(3);
+  ASSERT_EQ(run.notes.size(), 14U);
+  const std::vector<std::pair<float, float>> expected{{349.23F, 329.63F}, {392.0F, 440.0F}, {261.63F, 293.66F},
+                                                      {349.23F, 329.63F}, {440.0F, 392.0F}, {293.66F, 261.63F},
+                                                      {349.23F, 329.63F}};
+  std::size_t printed = 0;
+  for (std::size_t move = 0; move < 7; ++move) {
+    printed += run.lines[move].size() + 1;
+    for (std::size_t note = 0; note < 2; ++note) {
+      const auto& heard = run.notes[2 * move + note];
+      EXPECT_EQ(heard.output_bytes, printed) << "move " << move;
+      EXPECT_EQ(heard.frequency_hz, note == 0 ? expected[move].first : expected[move].second) << "move " << move;
+      EXPECT_EQ(heard.length_ms, 100U);
+    }
+  }
+}
+
+TEST(Solver, DefaultRunPlays510NotesOf57Point2Seconds) {
+  const SolvedRun run = solve(8);
+  ASSERT_EQ(run.notes.size(), 510U);
+  std::uint64_t total_ms = 0;
+  for (const auto& note : run.notes) total_ms += note.length_ms;
+  EXPECT_EQ(total_ms, 57200U);
+}
+
+}  // namespace
