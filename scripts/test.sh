@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, configures, builds and runs every test: scripts/test.sh
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/lib/common.sh
+
+# Tests also need GoogleTest, OpenAL Soft's openal-info (the device list to compare with) and
+# ALSA's library (OpenAL Soft's ALSA backend, pointed at a device that does not exist).
+ensure_packages "${run_packages[@]}" libgtest-dev openal-info libasound2
+
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANOI_WERROR=ON
+cmake --build build/test -j "$(nproc)"
+ctest --test-dir build/test --output-on-failure -j "$(nproc)"

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "audio/library.hpp"
+
+/// Splits a device list string: names separated by NUL bytes, the list ended by two NULs in a row.
+/// Null gives no names; two NULs at the start give one empty name.
+std::vector<std::string> split_device_list(const char* list);
+
+/// The output device names that OpenAL reports, in its order; the full list when
+/// ALC_ENUMERATE_ALL_EXT resolved its query, otherwise the basic one.
+std::vector<std::string> list_output_devices(const AudioLibrary& library);
+
+/// The name OpenAL gives for its default output device, if any.
+std::optional<std::string> default_output_name(const AudioLibrary& library);
+
+/// One open OpenAL output device. A shared handle: copies share one record; the last copy to go
+/// closes the device and then lets go of the library.
+class PlaybackDevice {
+ public:
+  ALCdevice* handle() const;
+  const AudioLibrary& library() const;
+  /// The name the device was opened with; nothing when it was opened without one.
+  const std::optional<std::string>& name() const;
+  /// ALC_MAX_AUXILIARY_SENDS when the device offers ALC_EXT_EFX and the constant resolved.
+  std::optional<ALCenum> max_auxiliary_sends_query() const;
+
+ private:
+  struct Record;
+  explicit PlaybackDevice(std::shared_ptr<const Record> record) : record_(std::move(record)) {}
+  friend AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::optional<std::string_view> name);
+
+  std::shared_ptr<const Record> record_;
+};
+
+/// Opens the named device; with no name, the device OpenAL names as its default, asked for first.
+/// A refused open is `InvalidDevice`; a device below ALC 1.1 is closed again (`UnsupportedVersion`).
+AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::optional<std::string_view> name = {});

@@ -1,0 +1,107 @@
+#include "audio/source.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+std::optional<ALsizei> frame_bytes(std::size_t frame_count) {
+  constexpr std::size_t max_bytes = std::numeric_limits<ALsizei>::max();
+  if (frame_count > max_bytes / sizeof(Mono16)) return std::nullopt;
+  return static_cast<ALsizei>(frame_count * sizeof(Mono16));
+}
+
+SampleBuffer::SampleBuffer(SampleBuffer&& other) noexcept
+    : context_(std::exchange(other.context_, std::nullopt)),
+      name_(std::exchange(other.name_, 0)),
+      frame_count_(other.frame_count_) {}
+
+SampleBuffer::~SampleBuffer() {
+  if (!context_) return;
+  if (name_ != 0) {
+    const ContextGuard guard = make_current(*context_, true);
+    context_->library().entry_points().alDeleteBuffers(1, &name_);  // not checked: nothing to undo
+  }
+}
+
+AudioResult<void> SampleBuffer::store_frames(std::vector<Mono16> frames, ALsizei frequency) {
+  const std::optional<ALsizei> size = frame_bytes(frames.size());
+  if (!size) return std::unexpected(AudioError::Kind::InvalidValue);  // before any OpenAL call
+
+  const ContextGuard guard = make_current(*context_, true);
+  const AudioLibrary& library = context_->library();
+  library.entry_points().alBufferData(name_, mono16_format, frames.data(), *size, frequency);
+  if (auto checked = check_al_error(library); !checked) return checked;
+  frame_count_ = static_cast<std::uint32_t>(*size / sizeof(Mono16));  // one channel
+  return {};
+}
+
+SoundSource::SoundSource(SoundSource&& other) noexcept
+    : context_(std::exchange(other.context_, std::nullopt)),
+      name_(std::exchange(other.name_, 0)),
+      auxiliary_sends_(std::move(other.auxiliary_sends_)),
+      buffer_(std::move(other.buffer_)) {}
+
+SoundSource::~SoundSource() {
+  if (!context_) return;
+  {
+    // Deleting a playing source stops it; no stop call comes first.
+    const ContextGuard guard = make_current(*context_, true);
+    context_->library().entry_points().alDeleteSources(1, &name_);  // not checked: nothing to undo
+  }
+  context_.reset();
+  auxiliary_sends_.clear();
+  // The buffer goes last: its name is deleted only now that no source holds it.
+  buffer_.reset();
+}
+
+AudioResult<void> SoundSource::attach_buffer(std::shared_ptr<const SampleBuffer> buffer) {
+  // Devices are the same when their handles are; a buffer of another device is let go here.
+  if (buffer->context().device().handle() != context_->device().handle()) {
+    return std::unexpected(AudioError::Kind::WrongDevice);
+  }
+  {
+    const ContextGuard guard = make_current(*context_, true);
+    // not checked: a pending error shows at the next check on this context
+    context_->library().entry_points().alSourcei(name_, AL_BUFFER, static_cast<ALint>(buffer->name()));
+  }
+  // The buffer attached before is let go only after the source no longer plays it.
+  std::swap(buffer_, buffer);
+  return {};
+}
+
+void SoundSource::play() {
+  const ContextGuard guard = make_current(*context_, true);
+  context_->library().entry_points().alSourcePlay(name_);  // not checked: a pending error shows at the next check
+}
+
+AudioResult<SoundSource> create_source(const AudioContext& context) {
+  const AudioLibrary& library = context.library();
+  ALuint name = 0;
+  {
+    const ContextGuard guard = make_current(context, true);
+    library.entry_points().alGenSources(1, &name);
+    if (auto checked = check_al_error(library); !checked) return std::unexpected(checked.error());
+  }
+  // Sized with no guard held: the query is ALC, on the device. A negative count means no sends.
+  ALCint sends = 0;
+  if (const auto query = context.device().max_auxiliary_sends_query()) {
+    library.entry_points().alcGetIntegerv(context.device().handle(), *query, 1, &sends);
+  }
+  return SoundSource(context, name, std::vector<ALint>(static_cast<std::size_t>(std::max(sends, 0)), 0));
+}
+
+AudioResult<SampleBuffer> create_buffer(const AudioContext& context, std::vector<Mono16> frames, ALsizei frequency) {
+  const AudioLibrary& library = context.library();
+  ALuint name = 0;
+  {
+    const ContextGuard guard = make_current(context, true);
+    library.entry_points().alGenBuffers(1, &name);
+    if (auto checked = check_al_error(library); !checked) return std::unexpected(checked.error());
+  }
+  SampleBuffer buffer(context, name);
+  // A failed fill deletes the new name again as `buffer` goes.
+  if (auto stored = buffer.store_frames(std::move(frames), frequency); !stored) {
+    return std::unexpected(stored.error());
+  }
+  return buffer;
+}

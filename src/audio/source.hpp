@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "audio/context.hpp"
+#include "tone.hpp"
+
+/// OpenAL's format for `Mono16` frames: one channel of signed 16-bit samples.
+inline constexpr ALenum mono16_format = AL_FORMAT_MONO16;
+
+/// The size in bytes of `frame_count` Mono16 frames, or nothing when it passes OpenAL's signed
+/// 32-bit size argument.
+std::optional<ALsizei> frame_bytes(std::size_t frame_count);
+
+/// An OpenAL buffer filled once with the frames of one note. Its last owner deletes the buffer name.
+class SampleBuffer {
+ public:
+  SampleBuffer(SampleBuffer&& other) noexcept;
+  SampleBuffer& operator=(SampleBuffer&&) = delete;
+  ~SampleBuffer();
+
+  ALuint name() const { return name_; }
+  const AudioContext& context() const { return *context_; }
+  /// Frames stored; 0 until a store succeeds.
+  std::uint32_t frame_count() const { return frame_count_; }
+
+  /// Hands `frames` to OpenAL, which copies them; the array is released whatever the outcome.
+  /// A size past 2147483647 bytes is `InvalidValue` before any OpenAL call.
+  AudioResult<void> store_frames(std::vector<Mono16> frames, ALsizei frequency);
+
+ private:
+  SampleBuffer(AudioContext context, ALuint name) : context_(std::move(context)), name_(name) {}
+  friend AudioResult<SampleBuffer> create_buffer(const AudioContext& context, std::vector<Mono16> frames,
+                                                 ALsizei frequency);
+
+  std::optional<AudioContext> context_;  // empty only once moved from
+  ALuint name_;
+  std::uint32_t frame_count_ = 0;
+};
+
+/// A static OpenAL source that plays the one buffer attached to it. Releasing it deletes the source
+/// name, then lets go of the buffer, so OpenAL never sees a buffer deleted under a source.
+class SoundSource {
+ public:
+  SoundSource(SoundSource&& other) noexcept;
+  SoundSource& operator=(SoundSource&&) = delete;
+  ~SoundSource();
+
+  ALuint name() const { return name_; }
+  std::size_t auxiliary_send_count() const { return auxiliary_sends_.size(); }
+
+  /// Attaches `buffer`, which must be on this source's device (`WrongDevice` otherwise, with the
+  /// source left as it was). A buffer attached before is let go only after the new one is set.
+  AudioResult<void> attach_buffer(std::shared_ptr<const SampleBuffer> buffer);
+  /// Starts the source; nothing is reported (an OpenAL error stays pending for the next check).
+  void play();
+
+ private:
+  SoundSource(AudioContext context, ALuint name, std::vector<ALint> auxiliary_sends)
+      : context_(std::move(context)), name_(name), auxiliary_sends_(std::move(auxiliary_sends)) {}
+  friend AudioResult<SoundSource> create_source(const AudioContext& context);
+
+  std::optional<AudioContext> context_;  // empty only once moved from
+  ALuint name_;
+  std::vector<ALint> auxiliary_sends_;  // one entry per auxiliary send of the device, all 0
+  std::shared_ptr<const SampleBuffer> buffer_;
+};
+
+/// A new source on `context`, with an auxiliary-send table sized by the device.
+AudioResult<SoundSource> create_source(const AudioContext& context);
+
+/// A new buffer on `context`, filled with `frames` at `frequency` frames a second. If the fill
+/// fails the buffer name is deleted again.
+AudioResult<SampleBuffer> create_buffer(const AudioContext& context, std::vector<Mono16> frames, ALsizei frequency);

@@ -1,0 +1,80 @@
+// The program itself, run as a user runs it.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "support/run_program.hpp"
+
+namespace {
+
+const std::string program = HANOI_CHIMES_PATH;
+
+/// OpenAL Soft's null backend: one device, "No Output", and nothing to hear.
+const std::vector<std::string> null_backend{"ALSOFT_DRIVERS=null", "ALSOFT_CONF", "LD_LIBRARY_PATH"};
+
+/// One stderr line naming the thread, the lead-in with the debug form, and a source position.
+void expect_fatal_report(const ProgramRun& run, const std::string& debug_form) {
+  EXPECT_EQ(run.status, 101);
+  ASSERT_EQ(run.err_lines().size(), 1U) << run.err;
+  EXPECT_TRUE(run.err.ends_with("\n"));
+  const std::regex report("thread 'main' stopped: a required result held an error: (.*), at src/[a-z_/]+\\.cpp:\\d+:\\d+");
+  std::smatch match;
+  const std::string line = run.err_lines().front();
+  ASSERT_TRUE(std::regex_match(line, match, report)) << line;
+  EXPECT_EQ(match[1], debug_form);
+}
+
+TEST(Program, BadDiscCountStopsBeforeAnythingElse) {
+  const struct {
+    std::string argument;
+    std::string debug_form;
+  } cases[] = {
+      {"", "Empty"},
+      {"+", "Empty"},
+      {"-1", "InvalidDigit"},
+      {" 5", "InvalidDigit"},
+      {"1e3", "InvalidDigit"},
+      {"4294967296", "Overflow"},
+      {"0", "OutOfRange { count: 0, min: 1, max: 64 }"},
+      {"65", "OutOfRange { count: 65, min: 1, max: 64 }"},
+      {"caf\xC3", "\"caf\\xC3\""},
+  };
+  for (const auto& [argument, debug_form] : cases) {
+    SCOPED_TRACE(argument);
+    const ProgramRun run = run_program({program, argument}, null_backend);
+    EXPECT_EQ(run.out, "");  // not even a device line: audio never started
+    expect_fatal_report(run, debug_form);
+  }
+}
+
+TEST(Program, AnInvalidArgumentAfterTheCountStillStopsTheRun) {
+  const ProgramRun run = run_program({program, "1", "ok", "\xFF"}, null_backend);
+  EXPECT_EQ(run.out, "");
+  expect_fatal_report(run, "\"\\xFF\"");
+}
+
+TEST(Program, ThreeDiscsWithTheNullBackend) {
+  const ProgramRun run = run_program({program, "3", "ignored", "arguments"}, null_backend);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "Found device: No Output\n"
+            "Moving disc size 1/1 from 1 to 3\n"
+            "Moving disc size 2/2 from 1 to 2\n"
+            "Moving disc size 1/1 from 3 to 2\n"
+            "Moving disc size 3/3 from 1 to 3\n"
+            "Moving disc size 1/1 from 2 to 1\n"
+            "Moving disc size 2/2 from 2 to 3\n"
+            "Moving disc size 1/1 from 1 to 3\n");
+}
+
+TEST(Program, OneDiscWithLeadingPlusAndZeros) {
+  const ProgramRun run = run_program({program, "+0001"}, null_backend);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Found device: No Output\nMoving disc size 1/1 from 1 to 3\n");
+  EXPECT_EQ(run.err, "");
+}
+
+}  // namespace

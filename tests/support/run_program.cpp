@@ -1,0 +1,116 @@
+#include "run_program.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> ProgramRun::out_lines() const { return split_lines(out); }
+
+std::vector<std::string> ProgramRun::err_lines() const { return split_lines(err); }
+
+ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                       std::chrono::seconds timeout) {
+  std::array<int, 2> out_pipe{};
+  std::array<int, 2> err_pipe{};
+  if (pipe2(out_pipe.data(), O_CLOEXEC) != 0 || pipe2(err_pipe.data(), O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    dup2(out_pipe[1], STDOUT_FILENO);
+    dup2(err_pipe[1], STDERR_FILENO);
+    for (const std::string& entry : env) {
+      const auto equals = entry.find('=');
+      if (equals == std::string::npos) {
+        unsetenv(entry.c_str());
+      } else {
+        setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
+      }
+    }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+
+  ProgramRun run;
+  std::array<pollfd, 2> streams{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
+  std::array<std::string*, 2> sinks{&run.out, &run.err};
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  int open_streams = 2;
+  while (open_streams > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      kill(child, SIGKILL);
+      break;
+    }
+    if (poll(streams.data(), streams.size(), static_cast<int>(left.count())) < 0) continue;
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+      if (streams[i].fd < 0 || streams[i].revents == 0) continue;
+      std::array<char, 65536> chunk{};
+      const ssize_t got = read(streams[i].fd, chunk.data(), chunk.size());
+      if (got > 0) {
+        sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
+      } else {
+        close(streams[i].fd);
+        streams[i].fd = -1;
+        --open_streams;
+      }
+    }
+  }
+  for (const pollfd& stream : streams) {
+    if (stream.fd >= 0) close(stream.fd);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "hanoi-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  std::ofstream file(path);
+  file << text;
+  if (!file) throw std::runtime_error("cannot write " + path);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+/// What a finished program left: its two output streams and how it ended.
+struct ProgramRun {
+  std::string out;
+  std::string err;
+  int status = -1;  // the exit status; 128 plus the signal's number when a signal ended it
+  std::vector<std::string> out_lines() const;
+  std::vector<std::string> err_lines() const;
+};
+
+/// Runs `argv` (the program's path first, with no search) with the environment changed by `env`:
+/// "NAME=value" sets a variable, a bare "NAME" removes it. A run longer than `timeout` is killed.
+ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                       std::chrono::seconds timeout = std::chrono::seconds(300));
+
+/// A fresh empty folder under the system's temporary folder, removed with everything in it when
+/// this goes.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+/// The lines of a text file; nothing when it does not exist.
+std::vector<std::string> read_lines(const std::string& path);
+void write_file(const std::string& path, const std::string& text);
