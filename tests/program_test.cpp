@@ -4,6 +4,7 @@
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "support/run_program.hpp"
 
@@ -13,6 +14,32 @@ const std::string program = HANOI_CHIMES_PATH;
 
 /// OpenAL Soft's null backend: one device, "No Output", and nothing to hear.
 const std::vector<std::string> null_backend{"ALSOFT_DRIVERS=null", "ALSOFT_CONF", "LD_LIBRARY_PATH"};
+
+/// The playback devices that openal-info lists with the same environment.
+std::vector<std::string> openal_info_devices(const std::vector<std::string>& env) {
+  // Its status is not looked at: it lists the devices first and fails afterwards if it cannot open one.
+  const ProgramRun info = run_program({"/usr/bin/openal-info"}, env);
+  std::vector<std::string> devices;
+  bool listing = false;
+  for (const std::string& line : info.out_lines()) {
+    if (line == "Available playback devices:") {
+      listing = true;
+    } else if (listing && line.starts_with("    ")) {
+      devices.push_back(line.substr(4));
+    } else {
+      listing = false;
+    }
+  }
+  return devices;
+}
+
+std::vector<std::string> device_lines(const ProgramRun& run) {
+  std::vector<std::string> devices;
+  for (const std::string& line : run.out_lines()) {
+    if (line.starts_with("Found device: ")) devices.push_back(line.substr(14));
+  }
+  return devices;
+}
 
 /// One stderr line naming the thread, the lead-in with the debug form, and a source position.
 void expect_fatal_report(const ProgramRun& run, const std::string& debug_form) {
@@ -75,6 +102,35 @@ TEST(Program, OneDiscWithLeadingPlusAndZeros) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "Found device: No Output\nMoving disc size 1/1 from 1 to 3\n");
   EXPECT_EQ(run.err, "");
+}
+
+TEST(Program, DeviceLinesAreTheDevicesOpenAlSoftLists) {
+  const auto listed = openal_info_devices(null_backend);
+  ASSERT_FALSE(listed.empty());
+  const ProgramRun run = run_program({program, "1"}, null_backend);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(device_lines(run), listed);
+  EXPECT_EQ(run.out_lines().size(), listed.size() + 1);
+}
+
+TEST(Program, ADeviceThatCannotBeOpenedIsReportedAfterTheDeviceLines) {
+  // OpenAL Soft's ALSA backend lists "ALSA Default" without opening it; pointed at an ALSA device
+  // that does not exist, opening it fails whatever sound hardware this machine has.
+  TempDir dir;
+  write_file(dir.file("alsoft.conf"), "drivers=alsa\n[alsa]\ndevice=hanoi-chimes-no-such-device\n");
+  const std::vector<std::string> env{"ALSOFT_CONF=" + dir.file("alsoft.conf"), "ALSOFT_DRIVERS", "ALSOFT_LOGLEVEL=0",
+                                     "LD_LIBRARY_PATH"};
+  const auto listed = openal_info_devices(env);
+  ASSERT_FALSE(listed.empty());
+  const ProgramRun run = run_program({program, "3"}, env);
+  EXPECT_EQ(run.status, 101);
+  EXPECT_EQ(device_lines(run), listed);
+  EXPECT_EQ(run.out_lines().size(), listed.size());  // no move was made
+  // ALSA itself may complain on standard error first; the report is the last line.
+  ASSERT_FALSE(run.err_lines().empty());
+  ProgramRun report_only = run;
+  report_only.err = run.err_lines().back() + "\n";
+  expect_fatal_report(report_only, "InvalidDevice");
 }
 
 }  // namespace
