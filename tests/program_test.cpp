@@ -83,7 +83,8 @@ TEST(Program, AnInvalidArgumentAfterTheCountStillStopsTheRun) {
 }
 
 TEST(Program, ThreeDiscsWithTheNullBackend) {
-  const ProgramRun run = run_program({program, "3", "ignored", "arguments"}, null_backend);
+  const ProgramRun run = run_under_memcheck({program, "3", "ignored", "arguments"}, null_backend);
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
@@ -122,7 +123,8 @@ TEST(Program, ADeviceThatCannotBeOpenedIsReportedAfterTheDeviceLines) {
                                      "LD_LIBRARY_PATH"};
   const auto listed = openal_info_devices(env);
   ASSERT_FALSE(listed.empty());
-  const ProgramRun run = run_program({program, "3"}, env);
+  const ProgramRun run = run_under_memcheck({program, "3"}, env);
+  EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(run.status, 101);
   EXPECT_EQ(device_lines(run), listed);
   EXPECT_EQ(run.out_lines().size(), listed.size());  // no move was made

@@ -3,59 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/reference_tones.hpp"
+
 namespace {
 
-/// One row of the independently computed reference frames (tests/data/tones.csv).
-struct ReferenceTone {
-  std::string frequency;  // as written in the chime table
-  std::uint32_t length_ms = 0;
-  std::size_t frames = 0;
-  std::vector<int> first8;
-  int min = 0;
-  int max = 0;
-  std::int64_t sum = 0;
-  std::int64_t sum_of_squares = 0;
-  std::uint64_t fnv1a = 0;
-};
-
-std::vector<ReferenceTone> read_reference() {
-  std::ifstream file(HANOI_TEST_DATA_DIR "/tones.csv");
-  std::vector<ReferenceTone> rows;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line.starts_with('#')) continue;
-    std::replace(line.begin(), line.end(), ',', ' ');
-    std::istringstream fields(line);
-    ReferenceTone row;
-    std::string hash;
-    fields >> row.frequency >> row.length_ms >> row.frames;
-    row.first8.resize(8);
-    for (int& sample : row.first8) fields >> sample;
-    fields >> row.min >> row.max >> row.sum >> row.sum_of_squares >> hash;
-    row.fnv1a = std::stoull(hash, nullptr, 16);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-std::uint64_t fnv1a_le(const std::vector<Mono16>& frames) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const Mono16 frame : frames) {
-    const unsigned bits = static_cast<std::uint16_t>(frame.sample);
-    for (const unsigned byte : {bits & 0xFFU, bits >> 8U}) {
-      hash ^= byte;
-      hash *= 0x100000001b3ULL;
-    }
-  }
-  return hash;
-}
-
 TEST(Tone, EveryChimeNoteMatchesTheReferenceFrames) {
-  const auto reference = read_reference();
+  const auto reference = reference_tones();
   ASSERT_EQ(reference.size(), 60U);  // six pitches at ten lengths
   for (const ReferenceTone& row : reference) {
     SCOPED_TRACE(row.frequency + " Hz, " + std::to_string(row.length_ms) + " ms");

@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
 #include <string>
 
+#include "support/fake_audio.hpp"
+#include "support/run_program.hpp"
+
 namespace {
+
+using Kind = AudioError::Kind;
+using Events = std::vector<std::string>;
 
 TEST(AudioLibrary, LoaderMessagesGiveTheirErrorNumber) {
   const struct {
@@ -23,6 +30,195 @@ TEST(AudioLibrary, LoaderMessagesGiveTheirErrorNumber) {
   for (const auto& [message, step, code] : cases) {
     EXPECT_EQ(os_error_from_loader_message(message, step).code, code) << message;
   }
+}
+
+using LibraryLoading = FakeAudioTest;
+
+TEST_F(LibraryLoading, FileNamesAreTriedInOrderUntilOneOpens) {
+  TempDir dir;
+  write_file(dir.file("not-a-library"), "this is not an ELF file\n");
+  // Only the last name opens; the first fails differently from the others, so a kept error shows.
+  loader_spy::redirect({{"libopenal.so", dir.file("not-a-library")}, {"OpenAL32.dll", fake_openal_path}});
+  auto library = load_audio_library();
+  loader_spy::redirect({});
+  ASSERT_TRUE(library.has_value()) << library.error();
+  EXPECT_EQ(loader_spy::events(), Events{"open OpenAL32.dll"});
+  EXPECT_EQ(library->entry_points().alcOpenDevice, dlsym(fake_.handle(), "alcOpenDevice"));
+  // Loading read no error state: the first call of the library was the extension probe's.
+  EXPECT_EQ(fake_.calls().front(), "alcGetError(null) = 0x0");
+}
+
+TEST_F(LibraryLoading, WhenNoNameOpensTheErrorIsTheLastAttempts) {
+  TempDir dir;
+  write_file(dir.file("not-a-library"), "this is not an ELF file\n");
+  loader_spy::redirect({{"libopenal.so", dir.file("not-a-library")}});
+  auto library = load_audio_library();
+  loader_spy::redirect({});
+  ASSERT_FALSE(library.has_value());
+  EXPECT_EQ(library.error().debug(), R"(Io(Os { code: 2, kind: NotFound, message: "No such file or directory" }))");
+  EXPECT_EQ(library.error().text(), "entity not found");
+  EXPECT_TRUE(loader_spy::events().empty());
+}
+
+TEST_F(LibraryLoading, AMissingEntryPointClosesTheLibraryAndFails) {
+  const std::string missing = FAKE_OPENAL_MISSING_PATH;
+  const std::array<std::string_view, 1> names{missing};
+  auto library = load_audio_library(names);
+  ASSERT_FALSE(library.has_value());
+  EXPECT_EQ(library.error().debug(), R"(Io(Os { code: 38, kind: Unsupported, message: "Function not implemented" }))");
+  EXPECT_EQ(loader_spy::events(), (Events{"open " + missing, "close " + missing}));
+}
+
+TEST_F(LibraryLoading, VersionIsCheckedWithTheNullDevice) {
+  const struct {
+    std::string version;
+    std::string outcome;
+  } cases[] = {
+      {"1.1", "ok"},
+      {"1.7", "ok"},
+      {"0.0", "ok"},  // an implementation that leaves the numbers alone
+      {"untouched", "ok"},
+      {"1.0", "UnsupportedVersion { major: 1, minor: 0 }"},
+      {"2.0", "UnsupportedVersion { major: 2, minor: 0 }"},
+      {"2.1", "UnsupportedVersion { major: 2, minor: 1 }"},
+      {"0.1", "UnsupportedVersion { major: 0, minor: 1 }"},
+  };
+  for (const auto& [version, outcome] : cases) {
+    SCOPED_TRACE(version);
+    fake_.reset();
+    fake_.configure("null_version=" + version);
+    loader_spy::clear_events();
+    {
+      auto library = load_audio_library(fake_names_);
+      EXPECT_EQ(library ? std::string("ok") : library.error().debug(), outcome);
+      // A refused library is closed before the error comes back.
+      EXPECT_EQ(loader_spy::events().size(), library ? 1U : 2U);
+    }
+    EXPECT_EQ(loader_spy::events().back(), "close " + fake_openal_path);
+  }
+}
+
+TEST_F(LibraryLoading, ProbesTheThreeLibraryExtensionsWithTheNullDevice) {
+  const AudioLibrary library = load();
+  const LibraryExtensions& extensions = library.extensions();
+  EXPECT_TRUE(extensions.enumerate_all.present);
+  EXPECT_EQ(extensions.enumerate_all.constant("ALC_ALL_DEVICES_SPECIFIER"), 0x1013);
+  EXPECT_EQ(extensions.enumerate_all.constant("ALC_DEFAULT_ALL_DEVICES_SPECIFIER"), 0x1012);
+  EXPECT_TRUE(extensions.soft_loopback.present);
+  EXPECT_EQ(extensions.soft_loopback.constant("ALC_FORMAT_TYPE_SOFT"), 0x1991);
+  EXPECT_NE(extensions.soft_loopback.function("alcRenderSamplesSOFT"), nullptr);
+  EXPECT_NE(extensions.thread_local_context.function("alcSetThreadContext"), nullptr);
+  EXPECT_NE(extensions.thread_local_context.function("alcGetThreadContext"), nullptr);
+  // Extension functions come from alcGetProcAddress only, never from the entry-point table.
+  EXPECT_EQ(dlsym(fake_.handle(), "alcSetThreadContext"), nullptr);
+
+  const auto calls = fake_.calls();
+  const Events enumerate_all(calls.begin(), calls.begin() + 7);
+  EXPECT_EQ(enumerate_all, (Events{"alcGetError(null) = 0x0",
+                                   "alcIsExtensionPresent(null, \"ALC_ENUMERATE_ALL_EXT\") = 1",
+                                   "alcGetEnumValue(null, \"ALC_DEFAULT_ALL_DEVICES_SPECIFIER\") = 0x1012",
+                                   "alcGetError(null) = 0x0",
+                                   "alcGetEnumValue(null, \"ALC_ALL_DEVICES_SPECIFIER\") = 0x1013",
+                                   "alcGetError(null) = 0x0",
+                                   "alcGetError(null) = 0x0"}));
+  // The version check reads no error.
+  EXPECT_EQ(Events(calls.end() - 2, calls.end()),
+            (Events{"alcGetIntegerv(null, 0x1000, 1) = [1]", "alcGetIntegerv(null, 0x1001, 1) = [1]"}));
+}
+
+TEST_F(LibraryLoading, ProbeOutcomes) {
+  // Absent extension: nothing more is asked about it.
+  fake_.configure("null_extensions=ALC_SOFT_loopback");
+  {
+    const AudioLibrary library = load();
+    EXPECT_FALSE(library.extensions().enumerate_all.present);
+    EXPECT_FALSE(library.extensions().thread_local_context.present);
+    for (const std::string& call : fake_.calls()) EXPECT_FALSE(call.starts_with("alcGetProcAddress(null, \"alcSet"));
+  }
+  fake_.reset();
+  // A 0 value leaves the constant absent, without an error read; a value with a pending error, or
+  // an address with one, leaves it absent too. The extension stays present.
+  fake_.configure(
+      "fail=alcGetEnumValue@ALC_ALL_DEVICES_SPECIFIER:1:0;"
+      "error=alcGetEnumValue@ALC_DEFAULT_ALL_DEVICES_SPECIFIER:1:0xA004;"
+      "error=alcGetProcAddress@alcSetThreadContext:1:0xA004;"
+      "fail=alcGetProcAddress@alcGetThreadContext:1:0");
+  const AudioLibrary library = load();
+  const ExtensionRecord& all = library.extensions().enumerate_all;
+  EXPECT_TRUE(all.present);
+  EXPECT_EQ(all.constant("ALC_ALL_DEVICES_SPECIFIER"), std::nullopt);
+  EXPECT_EQ(all.constant("ALC_DEFAULT_ALL_DEVICES_SPECIFIER"), std::nullopt);
+  EXPECT_TRUE(library.extensions().thread_local_context.present);
+  EXPECT_EQ(library.extensions().thread_local_context.function("alcSetThreadContext"), nullptr);
+  EXPECT_EQ(library.extensions().thread_local_context.function("alcGetThreadContext"), nullptr);
+  const auto calls = fake_.calls();
+  const auto zero = std::find(calls.begin(), calls.end(), "alcGetEnumValue(null, \"ALC_ALL_DEVICES_SPECIFIER\") = 0x0");
+  ASSERT_NE(zero, calls.end());
+  EXPECT_EQ(*(zero + 1), "alcGetError(null) = 0x0");  // the probe's own clearing read of the next extension
+  EXPECT_EQ(*(zero + 2), "alcIsExtensionPresent(null, \"ALC_SOFT_loopback\") = 1");
+}
+
+TEST_F(LibraryLoading, UnresolvedEffectSlotNamesTakeTheirStandardValues) {
+  const AudioLibrary library = load();
+  constexpr std::string_view constants[] = {"AL_EFFECTSLOT_EFFECT", "AL_EFFECTSLOT_GAIN",
+                                            "AL_EFFECTSLOT_AUXILIARY_SEND_AUTO", "ALC_MAX_AUXILIARY_SENDS",
+                                            "ALC_NO_SUCH_CONSTANT"};
+  const ExtensionRecord efx = probe_alc_extension(library.entry_points(), nullptr, "ALC_SOFT_loopback", constants, {});
+  EXPECT_EQ(efx.constant("AL_EFFECTSLOT_EFFECT"), 1);
+  EXPECT_EQ(efx.constant("AL_EFFECTSLOT_GAIN"), 2);
+  EXPECT_EQ(efx.constant("AL_EFFECTSLOT_AUXILIARY_SEND_AUTO"), 3);
+  EXPECT_EQ(efx.constant("ALC_MAX_AUXILIARY_SENDS"), 0x20003);
+  EXPECT_EQ(efx.constant("ALC_NO_SUCH_CONSTANT"), std::nullopt);
+}
+
+TEST_F(LibraryLoading, AlFormOfTheProbeAsksTheCurrentContext) {
+  const AudioLibrary library = load();
+  const AudioContext context = this->context(library);
+  const std::size_t first = mark();
+  constexpr std::string_view constants[] = {"AL_NO_SUCH_CONSTANT"};
+  constexpr std::string_view functions[] = {"alNoSuchFunction"};
+  const ContextGuard guard = make_current(context, true);
+  const ExtensionRecord record = probe_al_extension(library.entry_points(), "AL_EXT_FLOAT32", constants, functions);
+  // A 0 value and a null address are answers in themselves: no error is read after them.
+  EXPECT_EQ(names_since(first), (Events{"alGetError", "alIsExtensionPresent", "alGetEnumValue", "alGetProcAddress"}));
+  EXPECT_TRUE(record.present);
+  EXPECT_EQ(record.constant("AL_NO_SUCH_CONSTANT"), std::nullopt);
+  EXPECT_EQ(record.function("alNoSuchFunction"), nullptr);
+}
+
+TEST_F(LibraryLoading, ErrorChecksReadOnceAndMapByLayer) {
+  fake_.configure("error=alcGetIntegerv:2:0xA001");
+  const AudioLibrary library = load();
+  // The version check read no error, so its 0xA001 is still pending; it reads as ALC.
+  EXPECT_EQ(outcome(check_alc_error(library, nullptr)), "InvalidDevice");
+  EXPECT_EQ(outcome(check_alc_error(library, nullptr)), "ok");
+  const AudioContext context = this->context(library);
+  fake_.configure("error=alSourcePlay:1:0xA001");
+  const ContextGuard guard = make_current(context, true);
+  library.entry_points().alSourcePlay(1);
+  EXPECT_EQ(outcome(check_al_error(library)), "InvalidName");
+  EXPECT_EQ(outcome(check_al_error(library)), "ok");
+}
+
+TEST_F(LibraryLoading, EveryHandleCopyKeepsTheLibraryOpen) {
+  std::optional<AudioLibrary> first(load());
+  const AudioLibrary second = *first;
+  first.reset();
+  EXPECT_EQ(loader_spy::events(), Events{"open " + fake_openal_path});
+  {
+    const AudioLibrary third = second;
+  }
+  EXPECT_EQ(loader_spy::events().size(), 1U);
+}
+
+TEST_F(LibraryLoading, ADeviceKeepsTheLibraryOpenAfterItsHandleGoes) {
+  std::optional<AudioLibrary> library(load());
+  std::optional<PlaybackDevice> device(*open_device(*library));
+  library.reset();
+  EXPECT_EQ(loader_spy::events().size(), 1U);
+  device.reset();
+  EXPECT_EQ(loader_spy::events(), (Events{"open " + fake_openal_path, "close " + fake_openal_path}));
+  EXPECT_EQ(fake_.calls().back(), "alcCloseDevice(dev1) = 1");  // closed before the library went
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -88,6 +89,24 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
   int status = 0;
   waitpid(child, &status, 0);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                              std::chrono::seconds timeout) {
+  const TempDir dir;
+  std::vector<std::string> command{"/usr/bin/valgrind",
+                                   "--quiet",
+                                   "--error-exitcode=99",
+                                   "--leak-check=full",
+                                   "--errors-for-leak-kinds=definite,indirect",
+                                   "--keep-debuginfo=yes",
+                                   "--suppressions=" HANOI_VALGRIND_SUPPRESSIONS,
+                                   "--log-file=" + dir.file("memcheck.log")};
+  command.insert(command.end(), argv.begin(), argv.end());
+  ProgramRun run = run_program(command, env, timeout);
+  std::ifstream log(dir.file("memcheck.log"));
+  run.memcheck.assign(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
   return run;
 }
 

@@ -9,6 +9,7 @@ struct ProgramRun {
   std::string out;
   std::string err;
   int status = -1;  // the exit status; 128 plus the signal's number when a signal ended it
+  std::string memcheck;  // valgrind's report, for a run under memcheck: empty when clean
   std::vector<std::string> out_lines() const;
   std::vector<std::string> err_lines() const;
 };
@@ -17,6 +18,11 @@ struct ProgramRun {
 /// "NAME=value" sets a variable, a bare "NAME" removes it. A run longer than `timeout` is killed.
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                        std::chrono::seconds timeout = std::chrono::seconds(300));
+
+/// The same under valgrind's memcheck, which reports any memory error and any leak of memory the
+/// program owns (status 99 then). Memory that system libraries keep for themselves is suppressed.
+ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                              std::chrono::seconds timeout = std::chrono::seconds(300));
 
 /// A fresh empty folder under the system's temporary folder, removed with everything in it when
 /// this goes.

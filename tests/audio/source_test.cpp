@@ -1,0 +1,124 @@
+#include "audio/source.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_audio.hpp"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+using SourcesBuffers = FakeAudioTest;
+
+TEST(FrameBytes, TheSizeMustFitOpenAlsSignedSize) {
+  EXPECT_EQ(frame_bytes(0), 0);
+  EXPECT_EQ(frame_bytes(4410), 8820);
+  EXPECT_EQ(frame_bytes(1073741823), 2147483646);
+  EXPECT_EQ(frame_bytes(1073741824), std::nullopt);
+  EXPECT_EQ(frame_bytes(SIZE_MAX), std::nullopt);
+}
+
+TEST_F(SourcesBuffers, AnOversizedNoteIsRefusedBeforeAnyOpenAlCallButTheNewNameGoesAgain) {
+  const AudioContext context = this->context(load());
+  const std::size_t first = mark();
+  EXPECT_EQ(outcome(create_buffer(context, std::vector<Mono16>(1073741824), 44100)), "InvalidValue");
+  EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alDeleteBuffers"}));
+  EXPECT_EQ(fake_.live_buffers(), 0U);
+}
+
+TEST_F(SourcesBuffers, AnEmptyNoteStoresZeroBytes) {
+  const AudioContext context = this->context(load());
+  const std::size_t first = mark();
+  const auto buffer = create_buffer(context, {}, 44100);
+  ASSERT_TRUE(buffer.has_value()) << buffer.error();
+  EXPECT_EQ(buffer->frame_count(), 0U);
+  EXPECT_TRUE(calls_since(first).at(2).starts_with("alBufferData(1, 0x1101, size=0, freq=44100")) << calls_since(first).at(2);
+}
+
+TEST_F(SourcesBuffers, AFrequencyOpenAlRefusesDeletesTheNewName) {
+  const AudioContext context = this->context(load());
+  const std::size_t first = mark();
+  EXPECT_EQ(outcome(create_buffer(context, std::vector<Mono16>(10), 0)), "InvalidValue");
+  EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers"}));
+  EXPECT_EQ(fake_.live_buffers(), 0U);
+}
+
+TEST_F(SourcesBuffers, AuxiliarySendTableIsSizedByTheDevice) {
+  for (const auto& [config, sends, asks] : {std::tuple{"max_aux_sends=4", 4U, true},
+                                            std::tuple{"max_aux_sends=-3", 0U, true},
+                                            std::tuple{"device_extensions=ALC_ENUMERATE_ALL_EXT", 0U, false}}) {
+    SCOPED_TRACE(config);
+    fake_.reset();
+    fake_.configure(config);
+    const AudioContext context = this->context(load());
+    const std::size_t first = mark();
+    const auto source = create_source(context);
+    ASSERT_TRUE(source.has_value());
+    EXPECT_EQ(source->auxiliary_send_count(), sends);
+    EXPECT_EQ(names_since(first).size(), asks ? 3U : 2U);  // alGenSources, alGetError[, alcGetIntegerv]
+  }
+}
+
+TEST_F(SourcesBuffers, AttachingASecondBufferLetsTheFirstGoOnlyAfterTheSwap) {
+  const AudioContext context = this->context(load());
+  auto source = create_source(context);
+  const std::size_t first = mark();
+  ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");
+  ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");
+  const auto calls = calls_since(first);
+  EXPECT_EQ(Calls(calls.end() - 2, calls.end()), (Calls{"alSourcei(1, 0x1009, 3)", "alDeleteBuffers(1, [2])"}));
+}
+
+TEST_F(SourcesBuffers, ReleasingASourceWhoseBufferIsSharedDeletesOnlyTheSource) {
+  const AudioContext context = this->context(load());
+  auto buffer = std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100));
+  {
+    auto source = create_source(context);
+    ASSERT_EQ(outcome(source->attach_buffer(buffer)), "ok");
+    source->play();
+  }
+  EXPECT_EQ(fake_.calls().back(), "alDeleteSources(1, [2])");  // no stop call came first
+  EXPECT_EQ(fake_.live_buffers(), 1U);
+  buffer.reset();
+  EXPECT_EQ(fake_.calls().back(), "alDeleteBuffers(1, [1])");
+}
+
+TEST_F(SourcesBuffers, ABufferOfAnotherContextOnTheSameDeviceIsAttachedUnderTheSourcesContext) {
+  const AudioLibrary library = load();
+  const auto device = open_device(library);
+  const AudioContext source_context = *create_context(*device);
+  const AudioContext buffer_context = *create_context(*device);
+  auto source = create_source(source_context);
+  auto buffer = std::make_shared<const SampleBuffer>(*create_buffer(buffer_context, {}, 44100));
+  const std::size_t first = mark();
+  EXPECT_EQ(outcome(source->attach_buffer(buffer)), "ok");
+  EXPECT_EQ(all_calls_since(first), (Calls{"alcSetThreadContext(ctx1) = 1", "alSourcei(1, 0x1009, 2)"}));
+}
+
+TEST_F(SourcesBuffers, ABufferOfAnotherDeviceIsRefusedAndTheSourceKeepsItsBuffer) {
+  fake_.configure(R"(all_devices=One\0Two\0\0)");
+  const AudioLibrary library = load();
+  const AudioContext one = *create_context(*open_device(library, "One"));
+  const AudioContext two = *create_context(*open_device(library, "Two"));
+  std::optional<SoundSource> source(*create_source(one));
+  ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(one, {}, 44100)))), "ok");
+  const std::size_t first = mark();
+  EXPECT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(two, {}, 44100)))),
+            "WrongDevice");
+  // The refused buffer's last handle went at once; no call was made for the source.
+  EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers"}));
+  EXPECT_EQ(fake_.live_buffers(), 1U);
+  source.reset();
+  EXPECT_EQ(fake_.live_buffers(), 0U);  // the first buffer was still attached
+}
+
+TEST_F(SourcesBuffers, UncheckedCallsLeaveTheirErrorForTheNextCheck) {
+  fake_.configure("error=alSourcei:1:0xA003");
+  const AudioContext context = this->context(load());
+  {
+    auto source = create_source(context);
+    EXPECT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");
+  }
+  EXPECT_EQ(outcome(create_source(context)), "InvalidValue");
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+#include "playback.hpp"
+
+#include <gtest/gtest.h>
+
+#include "fatal.hpp"
+#include "tone.hpp"
+#include "support/fake_audio.hpp"
+#include "support/reference_tones.hpp"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+using NotePlayback = FakeAudioTest;
+
+/// Waits for nothing, and remembers what it was asked to wait for.
+struct NoWait {
+  std::vector<std::uint32_t>* waits;
+  void operator()(std::uint32_t length_ms) const { waits->push_back(length_ms); }
+};
+
+TEST_F(NotePlayback, OneNoteMakesTheseCallsInOrderOnBothPaths) {
+  for (const bool thread_local_path : {true, false}) {
+    SCOPED_TRACE(thread_local_path);
+    fake_.reset();
+    if (!thread_local_path) fake_.configure("null_extensions=ALC_ENUMERATE_ALL_EXT");
+    const AudioContext context = this->context(load());
+    const std::size_t first = mark();
+    std::vector<std::uint32_t> waits;
+    ASSERT_EQ(outcome(render_and_play(context, 440.0F, 100, NoWait{&waits})), "ok");
+    EXPECT_EQ(waits, std::vector<std::uint32_t>{100});
+    const std::string current = thread_local_path ? "alcSetThreadContext(ctx1) = 1" : "alcMakeContextCurrent(ctx1) = 1";
+    // Source 1, buffer 2: the fake numbers both kinds from one counter. The frames handed over
+    // are the reference frames of the note.
+    char fnv[17];
+    std::snprintf(fnv, sizeof fnv, "%016llx", static_cast<unsigned long long>(reference_tone("440.0", 100).fnv1a));
+    EXPECT_EQ(all_calls_since(first),
+              (Calls{current, "alGenSources(1, [1])", "alGetError() = 0x0",
+                     "alcGetIntegerv(dev1, 0x20003, 1) = [2]",
+                     current, "alGenBuffers(1, [2])", "alGetError() = 0x0",
+                     current, "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + std::string(fnv) + ")", "alGetError() = 0x0",
+                     current, "alSourcei(1, 0x1009, 2)",
+                     current, "alSourcePlay(1)",
+                     current, "alDeleteSources(1, [1])",
+                     current, "alDeleteBuffers(1, [2])"}));
+    EXPECT_EQ(fake_.live_sources(), 0U);
+    EXPECT_EQ(fake_.live_buffers(), 0U);
+  }
+}
+
+TEST_F(NotePlayback, ASourceThatCannotBeCreatedIsReturnedAndNothingElseIsMade) {
+  fake_.configure("fail=alGenSources:1:0xA004");
+  const AudioContext context = this->context(load());
+  const std::size_t first = mark();
+  std::vector<std::uint32_t> waits;
+  const auto played = render_and_play(context, 440.0F, 100, NoWait{&waits});
+  EXPECT_EQ(outcome(played), "InvalidOperation");
+  EXPECT_EQ(played.error().text(), "AUDIO ERROR: AL Invalid Operation");
+  EXPECT_EQ(names_since(first), (Calls{"alGenSources", "alGetError"}));
+  EXPECT_TRUE(waits.empty());
+}
+
+TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheReport) {
+  for (const auto& [rule, debug_form, calls] :
+       {std::tuple{"fail=alGenBuffers:1:0xA005", "OutOfMemory",
+                   Calls{"alGenBuffers", "alGetError", "alDeleteSources"}},
+        std::tuple{"fail=alBufferData:1:0xA003", "InvalidValue",
+                   Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers", "alDeleteSources"}}}) {
+    SCOPED_TRACE(rule);
+    fake_.reset();
+    fake_.configure(rule);
+    const AudioContext context = this->context(load());
+    std::vector<std::uint32_t> waits;
+    const std::size_t first = mark() + 4;  // after the source's calls
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(render_and_play(context, 440.0F, 100, NoWait{&waits}), FatalStop);
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(report.starts_with(std::string("thread 'main' stopped: a required result held an error: ") + debug_form + ", at src/playback.cpp:"))
+        << report;
+    EXPECT_EQ(names_since(first), calls);
+    EXPECT_TRUE(waits.empty());
+    EXPECT_EQ(fake_.live_sources(), 0U);
+    EXPECT_EQ(fake_.live_buffers(), 0U);
+  }
+}
+
+TEST_F(NotePlayback, ALengthBeyondAnyRunnableNoteIsRefusedBeforeAnyBuffer) {
+  const AudioContext context = this->context(load());
+  const std::size_t first = mark();
+  std::vector<std::uint32_t> waits;
+  EXPECT_EQ(outcome(render_and_play(context, 440.0F, max_tone_length_ms + 1, NoWait{&waits})), "InvalidValue");
+  EXPECT_EQ(names_since(first), (Calls{"alGenSources", "alGetError", "alcGetIntegerv", "alDeleteSources"}));
+}
+
+}  // namespace
