@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,11 +46,13 @@ void expect_fatal_report(const ProgramRun& run, const std::string& debug_form) {
   EXPECT_EQ(run.status, 101);
   ASSERT_EQ(run.err_lines().size(), 1U) << run.err;
   EXPECT_TRUE(run.err.ends_with("\n"));
-  const std::regex report("thread 'main' stopped: a required result held an error: (.*), at src/[a-z_/]+\\.cpp:\\d+:\\d+");
-  std::smatch match;
+  const std::string lead = "thread 'main' stopped: a required result held an error: " + debug_form + ", at src/";
   const std::string line = run.err_lines().front();
-  ASSERT_TRUE(std::regex_match(line, match, report)) << line;
-  EXPECT_EQ(match[1], debug_form);
+  EXPECT_TRUE(line.starts_with(lead)) << line;
+  // The position of the failing check: a source file, its line and its column.
+  const std::string position = line.substr(std::min(line.size(), lead.size() - 4));
+  EXPECT_EQ(std::count(position.begin(), position.end(), ':'), 2) << line;
+  EXPECT_NE(position.find(".cpp:"), std::string::npos) << line;
 }
 
 TEST(Program, BadDiscCountStopsBeforeAnythingElse) {
