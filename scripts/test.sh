@@ -9,6 +9,15 @@ source scripts/lib/common.sh
 # of the program are checked for memory errors and leaks).
 ensure_packages "${run_packages[@]}" libgtest-dev openal-info libasound2 valgrind
 
+jobs=$(nproc)
+
+# The plain build: every test; the program's runs are checked by valgrind's memcheck.
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANOI_WERROR=ON
-cmake --build build/test -j "$(nproc)"
-ctest --test-dir build/test --output-on-failure -j "$(nproc)"
+cmake --build build/test -j "$jobs"
+ctest --test-dir build/test --output-on-failure -j "$jobs"
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, which also check
+# the program's runs. The default run of 8 discs is left out: it only measures real time again.
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANOI_WERROR=ON -DHANOI_SANITIZE=address,undefined
+cmake --build build/sanitize -j "$jobs"
+ctest --test-dir build/sanitize --output-on-failure -j "$jobs" --label-exclude slow

@@ -121,8 +121,14 @@ TEST(Program, ADeviceThatCannotBeOpenedIsReportedAfterTheDeviceLines) {
   // that does not exist, opening it fails whatever sound hardware this machine has.
   TempDir dir;
   write_file(dir.file("alsoft.conf"), "drivers=alsa\n[alsa]\ndevice=hanoi-chimes-no-such-device\n");
-  const std::vector<std::string> env{"ALSOFT_CONF=" + dir.file("alsoft.conf"), "ALSOFT_DRIVERS", "ALSOFT_LOGLEVEL=0",
-                                     "LD_LIBRARY_PATH"};
+  std::vector<std::string> env{"ALSOFT_CONF=" + dir.file("alsoft.conf"), "ALSOFT_DRIVERS", "ALSOFT_LOGLEVEL=0",
+                               "LD_LIBRARY_PATH"};
+#ifdef HANOI_SANITIZED
+  // libasound keeps memory after the failed open and is unloaded before the leak check, so
+  // LeakSanitizer cannot tell whose it is; memcheck can, and checks this run in the plain build.
+  // Any other sanitizer report still ends the run with status 99 and shows on standard error.
+  env.push_back("ASAN_OPTIONS=detect_leaks=0:exitcode=99");
+#endif
   const auto listed = openal_info_devices(env);
   ASSERT_FALSE(listed.empty());
   const ProgramRun run = run_under_memcheck({program, "3"}, env);

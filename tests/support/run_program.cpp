@@ -95,6 +95,20 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
 ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                               std::chrono::seconds timeout) {
   const TempDir dir;
+#ifdef HANOI_SANITIZED
+  // valgrind cannot run a sanitized program: the sanitizers check it, writing to a log of their own.
+  std::vector<std::string> checked_env{
+      "ASAN_OPTIONS=exitcode=99:detect_leaks=1:log_path=" + dir.file("memcheck"),
+      "UBSAN_OPTIONS=exitcode=99:print_stacktrace=1:log_path=" + dir.file("memcheck"),
+      "LSAN_OPTIONS=exitcode=99:suppressions=" HANOI_LSAN_SUPPRESSIONS};
+  checked_env.insert(checked_env.end(), env.begin(), env.end());
+  ProgramRun run = run_program(argv, checked_env, timeout);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    std::ifstream log(entry.path());
+    run.memcheck.append(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
+  }
+  return run;
+#else
   std::vector<std::string> command{"/usr/bin/valgrind",
                                    "--quiet",
                                    "--error-exitcode=99",
@@ -108,6 +122,7 @@ ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::v
   std::ifstream log(dir.file("memcheck.log"));
   run.memcheck.assign(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
   return run;
+#endif
 }
 
 TempDir::TempDir() {

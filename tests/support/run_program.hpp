@@ -19,8 +19,9 @@ struct ProgramRun {
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                        std::chrono::seconds timeout = std::chrono::seconds(300));
 
-/// The same under valgrind's memcheck, which reports any memory error and any leak of memory the
-/// program owns (status 99 then). Memory that system libraries keep for themselves is suppressed.
+/// The same with memory checking: under valgrind's memcheck, or, in a sanitizer build, with the
+/// sanitizers' own checks. Either reports any memory error and any leak of memory the program owns
+/// (status 99 then); memory that system libraries keep for themselves is suppressed.
 ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                               std::chrono::seconds timeout = std::chrono::seconds(300));
 
