@@ -5,9 +5,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/lib/common.sh
 
 # Tests also need GoogleTest, OpenAL Soft's openal-info (the device list to compare with), ALSA's
-# library (OpenAL Soft's ALSA backend, pointed at a device that does not exist) and valgrind (runs
-# of the program are checked for memory errors and leaks).
-ensure_packages "${run_packages[@]}" libgtest-dev openal-info libasound2 valgrind
+# library (OpenAL Soft's ALSA backend, pointed at a device that does not exist), valgrind (runs of
+# the program are checked for memory errors and leaks), dpkg-dev (the Debian package's library
+# dependencies) and groff (the manual page's markup).
+ensure_packages "${run_packages[@]}" libgtest-dev openal-info libasound2 valgrind dpkg-dev groff-base
 
 jobs=$(nproc)
 

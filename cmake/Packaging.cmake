@@ -1,0 +1,148 @@
+# Installation and the Debian package: the program, its manual page, and a private folder that
+# lets the installed program open OpenAL on a machine with the runtime library alone.
+#
+# The program opens OpenAL at run time as "libopenal.so", a name that Debian's libopenal1 does not
+# ship (only libopenal-dev does: libopenal1 has libopenal.so.1). So the installation adds a folder
+# of its own, ${CMAKE_INSTALL_LIBDIR}/hanoi-chimes, holding one symbolic link
+#
+#   libopenal.so -> HANOI_OPENAL_RUNTIME   (by default /usr/lib/<multiarch triplet>/libopenal.so.1)
+#
+# and puts that folder on the program's run path, relative to the program ($ORIGIN), so the same
+# binary works from the package, from any `cmake --install --prefix`, and after moving the prefix.
+# The link is absolute: the runtime library sits at a fixed system path whatever the prefix is,
+# while a relative link would only hold for a prefix of /usr. The run path is a DT_RUNPATH, which
+# the loader searches after LD_LIBRARY_PATH, so LD_LIBRARY_PATH can still hand the program a
+# different OpenAL.
+
+include(GNUInstallDirs)
+
+# Where the link points: the library that libopenal1 installs on this machine's architecture.
+# Debian and its derivatives keep it in the multiarch folder; elsewhere the folder the library is
+# found in now. Override it for another layout (for example -DHANOI_OPENAL_RUNTIME=/usr/lib64/libopenal.so.1).
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(_hanoi_openal_runtime_default "/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/libopenal.so.1")
+else()
+  find_library(HANOI_OPENAL_RUNTIME_FOUND NAMES libopenal.so.1)
+  mark_as_advanced(HANOI_OPENAL_RUNTIME_FOUND)
+  set(_hanoi_openal_runtime_default "${HANOI_OPENAL_RUNTIME_FOUND}")
+  if(NOT _hanoi_openal_runtime_default)
+    set(_hanoi_openal_runtime_default "")
+  endif()
+endif()
+set(HANOI_OPENAL_RUNTIME "${_hanoi_openal_runtime_default}" CACHE STRING
+    "Absolute path of the OpenAL runtime library the installed program opens (empty: no private link)")
+
+if(HANOI_OPENAL_RUNTIME AND NOT IS_ABSOLUTE "${HANOI_OPENAL_RUNTIME}")
+  # A relative link target would be resolved against the private folder, never the loader's path.
+  message(FATAL_ERROR "HANOI_OPENAL_RUNTIME must be an absolute path: ${HANOI_OPENAL_RUNTIME}")
+endif()
+if(NOT HANOI_OPENAL_RUNTIME)
+  message(WARNING "No OpenAL runtime library (libopenal.so.1) found: the installed program will find "
+                  "OpenAL only where libopenal.so is on the loader's path. Set HANOI_OPENAL_RUNTIME.")
+elseif(NOT EXISTS "${HANOI_OPENAL_RUNTIME}" AND NOT CMAKE_CROSSCOMPILING)
+  message(STATUS "${HANOI_OPENAL_RUNTIME} is not on this machine: the installed program needs it where it runs")
+endif()
+
+# The private folder, under the library folder, and the run path that reaches it from the
+# program's own folder.
+set(HANOI_PRIVATE_LIBDIR "${CMAKE_INSTALL_LIBDIR}/hanoi-chimes")
+file(RELATIVE_PATH _hanoi_bin_to_private "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}/hanoi-chimes")
+set(_hanoi_install_runpath "$ORIGIN/${_hanoi_bin_to_private}")
+
+# CMake's own INSTALL_RPATH handling is not used: to rewrite the run path in place at install time
+# it pads the build-tree program's run path with empty entries, and the loader reads an empty entry
+# as the current folder, so the built program would load libstdc++ or OpenAL from wherever it is
+# started. Instead the program is linked with a run path of the same length or longer that names
+# a folder inside the build tree (it is never created), and the install rewrites it below.
+set(_hanoi_build_runpath "${PROJECT_BINARY_DIR}/no-private-libs")
+string(LENGTH "${_hanoi_install_runpath}" _hanoi_install_length)
+string(LENGTH "${_hanoi_build_runpath}" _hanoi_build_length)
+while(_hanoi_build_length LESS _hanoi_install_length)
+  string(APPEND _hanoi_build_runpath "/.")
+  math(EXPR _hanoi_build_length "${_hanoi_build_length} + 2")
+endwhile()
+if(_hanoi_build_runpath MATCHES "[,:;$]")
+  message(FATAL_ERROR "The build folder's path cannot be a run path (it has one of , : ; $): ${PROJECT_BINARY_DIR}")
+endif()
+# DT_RUNPATH rather than DT_RPATH, whatever the linker's default: only a RUNPATH lets
+# LD_LIBRARY_PATH come first.
+target_link_options(hanoi-chimes PRIVATE "LINKER:--enable-new-dtags" "LINKER:-rpath,${_hanoi_build_runpath}")
+
+# Right after the program is copied: its run path becomes the private folder's. A program that is
+# already installed and up to date keeps the rewritten run path, so it is read first.
+install(CODE "
+  set(_program \"${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:hanoi-chimes>\")
+  if(NOT IS_ABSOLUTE \"\${_program}\")
+    set(_program \"\${CMAKE_INSTALL_PREFIX}/\${_program}\")
+  endif()
+  set(_program \"\$ENV{DESTDIR}\${_program}\")
+  unset(_runpath)
+  file(READ_ELF \"\${_program}\" RUNPATH _runpath)
+  if(NOT _runpath STREQUAL \"${_hanoi_install_runpath}\")
+    file(RPATH_CHANGE FILE \"\${_program}\"
+         OLD_RPATH \"${_hanoi_build_runpath}\" NEW_RPATH \"${_hanoi_install_runpath}\")
+  endif()
+")
+
+if(HANOI_OPENAL_RUNTIME)
+  # The link is made at install time, under DESTDIR and the prefix the install runs with (also
+  # `cmake --install --prefix` and CPack's staging folder), and is listed in the install manifest.
+  install(CODE "
+    set(_link \"${HANOI_PRIVATE_LIBDIR}/libopenal.so\")
+    if(NOT IS_ABSOLUTE \"\${_link}\")
+      set(_link \"\${CMAKE_INSTALL_PREFIX}/\${_link}\")
+    endif()
+    set(_link \"\$ENV{DESTDIR}\${_link}\")
+    get_filename_component(_folder \"\${_link}\" DIRECTORY)
+    file(MAKE_DIRECTORY \"\${_folder}\")
+    message(STATUS \"Installing: \${_link} -> ${HANOI_OPENAL_RUNTIME}\")
+    file(CREATE_LINK \"${HANOI_OPENAL_RUNTIME}\" \"\${_link}\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_link}\")
+  ")
+endif()
+
+# The manual page, compressed the way Debian installs manual pages (gzip -9, no name or time stamp).
+set(_hanoi_man_source "${PROJECT_SOURCE_DIR}/man/hanoi-chimes.1")
+find_program(HANOI_GZIP gzip)
+mark_as_advanced(HANOI_GZIP)
+if(HANOI_GZIP)
+  set(_hanoi_man_page "${PROJECT_BINARY_DIR}/man/hanoi-chimes.1.gz")
+  add_custom_command(
+    OUTPUT "${_hanoi_man_page}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/man"
+    COMMAND "${HANOI_GZIP}" -9 -n -c "${_hanoi_man_source}" > "${_hanoi_man_page}"
+    DEPENDS "${_hanoi_man_source}"
+    COMMENT "Compressing the manual page"
+    VERBATIM
+  )
+  add_custom_target(hanoi-chimes-man ALL DEPENDS "${_hanoi_man_page}")
+else()
+  set(_hanoi_man_page "${_hanoi_man_source}")
+endif()
+install(FILES "${_hanoi_man_page}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+
+# The Debian package: `cpack -G DEB` in the build folder.
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "hanoi-chimes")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "hanoi-chimes developers")
+set(CPACK_PACKAGE_CONTACT "hanoi-chimes developers <hanoi-chimes@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tower of Hanoi solver that plays every move as a chime")
+# The long description, one control-file line per line.
+set(CPACK_PACKAGE_DESCRIPTION [[
+hanoi-chimes solves the Tower of Hanoi for 1 to 64 discs, prints every
+move and plays it as a chime of two sine notes through OpenAL: the
+direction of a move picks the two pitches, the size of the moving disc
+how long they last. With OpenAL Soft's wave writer a run can be recorded
+to a WAV file instead.]])
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/hanoi-chimes")
+# dpkg-shlibdeps adds what the program links (libc6, libstdc++6, libgcc-s1) with their versions;
+# OpenAL is opened at run time, never linked, so libopenal1 is named here by hand.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libopenal1")
+include(CPack)

@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# Tests of what an installation puts on a machine, run by CTest (see CMakeLists.txt here):
+#
+#   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR MAN_SOURCE
+#   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR MAN_SOURCE
+#   install_test.sh man-page MAN_SOURCE
+#
+# "prefix" runs `cmake --install` into a temporary prefix, "package" builds the Debian package with
+# `cpack -G DEB`, checks its control fields and contents, and unpacks it. Both then run the installed
+# program with DEV_LINK (libopenal-dev's libopenal.so, if there is one) hidden in a private mount
+# namespace, as on a machine with only libopenal1: it has to reach OpenAL through its private
+# folder. BINDIR, LIBDIR and MANDIR are the installation folders relative to the prefix.
+set -euo pipefail
+
+fail() {
+  printf 'FAIL: %s\n' "$1" >&2
+  shift
+  local file
+  for file in "$@"; do
+    [ -s "$file" ] && { printf -- '--- %s:\n' "${file##*/}" >&2; cat "$file" >&2; }
+  done
+  exit 1
+}
+
+# Runs a program the way the tests of the built program do, on OpenAL Soft's null back end and
+# without LD_LIBRARY_PATH or an OpenAL Soft configuration file; sets status, $work/out, $work/err.
+run_program() {
+  status=0
+  env -u LD_LIBRARY_PATH -u ALSOFT_CONF ALSOFT_DRIVERS=null "$@" >"$work/out" 2>"$work/err" || status=$?
+}
+
+# A fatal stop that failed to open OpenAL: status 101, nothing on standard output, one report line.
+expect_no_openal() {
+  local what=$1
+  [ "$status" -eq 101 ] || fail "$what: status $status, expected 101 (no OpenAL library)" "$work/out" "$work/err"
+  [ ! -s "$work/out" ] || fail "$what: wrote to standard output" "$work/out"
+  [ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "^thread 'main' stopped: .*, at src/" "$work/err" ||
+    fail "$what: standard error is not one fatal report" "$work/err"
+}
+
+# Inside the private mount namespace: hides DEV_LINK, then runs the installed PROGRAM, whose
+# private folder is PRIVATE.
+in_namespace() {
+  local built=$1 dev_link=$2 program=$3 private=$4
+  if [ -n "$dev_link" ]; then
+    # A mount on the link itself would land on the library it points to and hide libopenal.so.1
+    # too. Instead its whole folder is replaced by a view of links to every other entry, reached
+    # through a second mount of the real folder.
+    local folder real=$work/real-folder view=$work/folder-view
+    folder=$(readlink -f "$(dirname "$dev_link")")
+    mkdir "$real" "$view"
+    mount --bind "$folder" "$real" || fail "cannot bind-mount $folder in the private mount namespace"
+    ln -s "$real"/* "$view"/
+    rm "$view/${dev_link##*/}"
+    mount --bind "$view" "$folder" || fail "cannot bind-mount over $folder in the private mount namespace"
+  fi
+
+  run_program "$built" 1
+  [ "$status" -eq 101 ] ||
+    fail "the built program still opened libopenal.so with ${dev_link:-nothing} hidden (status $status): another copy is on the loader's path" "$work/out" "$work/err"
+
+  run_program "$program" 2
+  printf '%s\n' "Found device: No Output" "Moving disc size 1/1 from 1 to 2" "Moving disc size 2/2 from 1 to 3" \
+    "Moving disc size 1/1 from 2 to 3" >"$work/expected"
+  [ "$status" -eq 0 ] || fail "the installed program did not find OpenAL through $private (status $status)" "$work/out" "$work/err"
+  cmp -s "$work/expected" "$work/out" || fail "the installed program's output differs" "$work/expected" "$work/out"
+  [ ! -s "$work/err" ] || fail "the installed program wrote to standard error" "$work/err"
+
+  # LD_LIBRARY_PATH comes before the private folder (a RUNPATH, not an RPATH): a libopenal.so there
+  # that does not load ends the loader's search, though the private folder holds a good one.
+  mkdir "$work/unloadable"
+  : >"$work/unloadable/libopenal.so"
+  status=0
+  env -u ALSOFT_CONF ALSOFT_DRIVERS=null LD_LIBRARY_PATH="$work/unloadable" "$program" 1 >"$work/out" 2>"$work/err" ||
+    status=$?
+  expect_no_openal "the installed program with an unloadable libopenal.so on LD_LIBRARY_PATH"
+
+  rm "$private/libopenal.so"
+  run_program "$program" 2
+  expect_no_openal "the installed program without the link in $private"
+}
+
+# Checks the installed tree under ROOT (the prefix) and runs it in a private mount namespace.
+check_installation() {
+  local root=$1 built=$2 dev_link=$3 bindir=$4 libdir=$5 mandir=$6 man_source=$7
+  local program=$root/$bindir/hanoi-chimes private=$root/$libdir/hanoi-chimes
+  [ -x "$program" ] || fail "no program at $program"
+
+  # The run path names the private folder relative to the program, as a RUNPATH.
+  local runpath expected_runpath
+  expected_runpath="\$ORIGIN/$(realpath -m --relative-to="$root/$bindir" "$private")"
+  readelf -d "$program" >"$work/dynamic"
+  ! grep -q '(RPATH)' "$work/dynamic" || fail "the installed program has an RPATH, which LD_LIBRARY_PATH cannot override" "$work/dynamic"
+  runpath=$(sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p' "$work/dynamic")
+  [ "$runpath" = "$expected_runpath" ] || fail "the installed program's RUNPATH is \"$runpath\", expected \"$expected_runpath\""
+
+  # The link is absolute and leads to the OpenAL runtime library (soname libopenal.so.1).
+  local target
+  [ -L "$private/libopenal.so" ] || fail "no symbolic link $private/libopenal.so"
+  target=$(readlink "$private/libopenal.so")
+  [[ "$target" == /* ]] || fail "the link's target \"$target\" is not absolute"
+  readelf -d "$target" 2>/dev/null | grep -qF 'Library soname: [libopenal.so.1]' ||
+    fail "the link's target $target is not the OpenAL runtime library"
+
+  local page=$root/$mandir/man1/hanoi-chimes.1.gz
+  [ -f "$page" ] || fail "no manual page at $page"
+  gzip -dc "$page" | cmp -s - "$man_source" || fail "the installed manual page is not man/hanoi-chimes.1"
+
+  command -v unshare >/dev/null ||
+    fail "unshare (util-linux) is not installed: libopenal.so cannot be hidden in a private mount namespace"
+  # As root a new mount namespace is enough; otherwise a user namespace maps the caller to root.
+  local unshare=(unshare --mount)
+  [ "$(id -u)" -eq 0 ] || unshare+=(--map-root-user)
+  "${unshare[@]}" -- true 2>"$work/unshare.log" ||
+    fail "unshare cannot make a private mount namespace here (as root it needs CAP_SYS_ADMIN, as another user unprivileged user namespaces): libopenal.so cannot be hidden" "$work/unshare.log"
+  status=0
+  "${unshare[@]}" -- bash "${BASH_SOURCE[0]}" in-namespace "$work" "$built" "$dev_link" "$program" "$private" ||
+    status=$?
+  [ "$status" -eq 0 ] || exit "$status"
+}
+
+mode=${1:-}
+case "$mode" in
+  in-namespace)
+    work=$2
+    shift 2
+    in_namespace "$@"
+    exit 0
+    ;;
+  man-page)
+    command -v groff >/dev/null || fail "groff is not installed (Debian package groff-base)"
+    warnings=$(groff -man -Tutf8 -ww -z "$2" 2>&1) || fail "groff failed on $2:"$'\n'"$warnings"
+    [ -z "$warnings" ] || fail "groff warns about $2:"$'\n'"$warnings"
+    exit 0
+    ;;
+  prefix | package) ;;
+  *) fail "usage: install_test.sh prefix|package|man-page ..." ;;
+esac
+
+[ $# -eq 9 ] || fail "install_test.sh $mode takes 8 arguments, got $(($# - 1))"
+tool=$2 build_dir=$3 built=$4 dev_link=$5 bindir=$6 libdir=$7 mandir=$8 man_source=$9
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+if [ "$mode" = prefix ]; then
+  "$tool" --install "$build_dir" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
+    fail "cmake --install failed" "$work/install.log"
+  check_installation "$work/prefix" "$built" "$dev_link" "$bindir" "$libdir" "$mandir" "$man_source"
+  exit 0
+fi
+
+"$tool" -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
+  fail "cpack -G DEB failed" "$work/cpack.log"
+debs=("$work"/package/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb file" "$work/cpack.log"
+deb=${debs[0]}
+
+[ "$(dpkg-deb -f "$deb" Package)" = hanoi-chimes ] || fail "the package is not named hanoi-chimes"
+[ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "the package's section is not sound"
+# OpenAL is opened at run time, so no tool finds the dependency: it is declared by hand. The
+# libraries the program links come from dpkg-shlibdeps, which is missing without dpkg-dev.
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in libopenal1 libc6 libstdc++6 libgcc-s1; do
+  tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | grep -qxF "$package" ||
+    fail "the package does not depend on $package: Depends: $depends (dpkg-shlibdeps, from dpkg-dev, adds the linked libraries)"
+done
+
+dpkg-deb -c "$deb" >"$work/contents"
+for file in "./usr/$bindir/hanoi-chimes" "./usr/$mandir/man1/hanoi-chimes.1.gz" "./usr/$libdir/hanoi-chimes/libopenal.so -> "; do
+  grep -qF " $file" "$work/contents" || fail "the package does not hold ${file% -> }" "$work/contents"
+done
+# The link must lead to the file that libopenal1 installs, wherever the package is unpacked.
+target=$(sed -n "s|.* \./usr/$libdir/hanoi-chimes/libopenal\.so -> ||p" "$work/contents")
+dpkg -S "$target" 2>/dev/null | grep -q '^libopenal1[:,]' ||
+  fail "the link points to $target, which is no file of the package libopenal1"
+
+dpkg-deb -x "$deb" "$work/root"
+check_installation "$work/root/usr" "$built" "$dev_link" "$bindir" "$libdir" "$mandir" "$man_source"
