@@ -22,3 +22,6 @@ ctest --test-dir build/test --output-on-failure -j "$jobs"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANOI_WERROR=ON -DHANOI_SANITIZE=address,undefined
 cmake --build build/sanitize -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs" --label-exclude slow
+
+# The parsers of outside input, fuzzed for a short while with libFuzzer (clang 16).
+scripts/fuzz.sh --short

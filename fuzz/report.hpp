@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+// What the fuzz targets share: a readable form of an input and the report of a result that
+// disagrees with the model. The report aborts, so libFuzzer keeps the input as a crash.
+
+/// The bytes in double quotes, printable ASCII as is and every other byte as \xNN.
+inline std::string quoted(std::string_view bytes) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string text = "\"";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += c;
+    } else if (byte >= 0x20 && byte <= 0x7E) {
+      text += c;
+    } else {
+      text += "\\x";
+      text += hex[byte >> 4U];
+      text += hex[byte & 0xFU];
+    }
+  }
+  return text + "\"";
+}
+
+[[noreturn]] inline void report_mismatch(std::string_view what, std::string_view input, const std::string& got,
+                                         const std::string& expected) {
+  std::fprintf(stderr, "\n%.*s disagrees with the model\n  input:    %s\n  got:      %s\n  expected: %s\n",
+               static_cast<int>(what.size()), what.data(), quoted(input).c_str(), got.c_str(), expected.c_str());
+  std::abort();
+}
