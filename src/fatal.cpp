@@ -20,9 +20,10 @@ namespace {
 void write_report(std::string_view message, const std::source_location& where) {
   std::string line = fatal_report(message, where);
   line += '\n';
-  // Standard output goes first, so the report follows every line that was written before it.
-  std::fflush(stdout);
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  // Standard output goes first, so the report follows every line that was written before it. If
+  // either stream cannot be written there is nowhere left to say so.
+  static_cast<void>(std::fflush(stdout));
+  static_cast<void>(std::fwrite(line.data(), 1, line.size(), stderr));
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   // Each line is out when its newline is written, before the sound that follows it.
-  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  static_cast<void>(std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ));  // fails only on a bad mode
   try {
     return run(argc, argv);
   } catch (const FatalStop&) {

@@ -11,24 +11,20 @@ std::optional<ALsizei> frame_bytes(std::size_t frame_count) {
 }
 
 SampleBuffer::SampleBuffer(SampleBuffer&& other) noexcept
-    : context_(std::exchange(other.context_, std::nullopt)),
-      name_(std::exchange(other.name_, 0)),
-      frame_count_(other.frame_count_) {}
+    : context_(std::move(other.context_)), name_(std::exchange(other.name_, 0)), frame_count_(other.frame_count_) {}
 
 SampleBuffer::~SampleBuffer() {
-  if (!context_) return;
-  if (name_ != 0) {
-    const ContextGuard guard = make_current(*context_, true);
-    context_->library().entry_points().alDeleteBuffers(1, &name_);  // not checked: nothing to undo
-  }
+  if (name_ == 0) return;  // never named, or moved from
+  const ContextGuard guard = make_current(context_, true);
+  context_.library().entry_points().alDeleteBuffers(1, &name_);  // not checked: nothing to undo
 }
 
 AudioResult<void> SampleBuffer::store_frames(std::vector<Mono16> frames, ALsizei frequency) {
   const std::optional<ALsizei> size = frame_bytes(frames.size());
   if (!size) return std::unexpected(AudioError::Kind::InvalidValue);  // before any OpenAL call
 
-  const ContextGuard guard = make_current(*context_, true);
-  const AudioLibrary& library = context_->library();
+  const ContextGuard guard = make_current(context_, true);
+  const AudioLibrary& library = context_.library();
   library.entry_points().alBufferData(name_, mono16_format, frames.data(), *size, frequency);
   if (auto checked = check_al_error(library); !checked) return checked;
   frame_count_ = static_cast<std::uint32_t>(*size / sizeof(Mono16));  // one channel
@@ -36,33 +32,28 @@ AudioResult<void> SampleBuffer::store_frames(std::vector<Mono16> frames, ALsizei
 }
 
 SoundSource::SoundSource(SoundSource&& other) noexcept
-    : context_(std::exchange(other.context_, std::nullopt)),
-      name_(std::exchange(other.name_, 0)),
+    : buffer_(std::move(other.buffer_)),
       auxiliary_sends_(std::move(other.auxiliary_sends_)),
-      buffer_(std::move(other.buffer_)) {}
+      context_(std::move(other.context_)),
+      name_(std::exchange(other.name_, 0)) {}
 
 SoundSource::~SoundSource() {
-  if (!context_) return;
-  {
-    // Deleting a playing source stops it; no stop call comes first.
-    const ContextGuard guard = make_current(*context_, true);
-    context_->library().entry_points().alDeleteSources(1, &name_);  // not checked: nothing to undo
-  }
-  context_.reset();
-  auxiliary_sends_.clear();
-  // The buffer goes last: its name is deleted only now that no source holds it.
-  buffer_.reset();
+  if (name_ == 0) return;  // moved from
+  // Deleting a playing source stops it; no stop call comes first. The members go after this, in
+  // their order: the context copy, the send table, then the buffer.
+  const ContextGuard guard = make_current(context_, true);
+  context_.library().entry_points().alDeleteSources(1, &name_);  // not checked: nothing to undo
 }
 
 AudioResult<void> SoundSource::attach_buffer(std::shared_ptr<const SampleBuffer> buffer) {
   // Devices are the same when their handles are; a buffer of another device is let go here.
-  if (buffer->context().device().handle() != context_->device().handle()) {
+  if (buffer->context().device().handle() != context_.device().handle()) {
     return std::unexpected(AudioError::Kind::WrongDevice);
   }
   {
-    const ContextGuard guard = make_current(*context_, true);
+    const ContextGuard guard = make_current(context_, true);
     // not checked: a pending error shows at the next check on this context
-    context_->library().entry_points().alSourcei(name_, AL_BUFFER, static_cast<ALint>(buffer->name()));
+    context_.library().entry_points().alSourcei(name_, AL_BUFFER, static_cast<ALint>(buffer->name()));
   }
   // The buffer attached before is let go only after the source no longer plays it.
   std::swap(buffer_, buffer);
@@ -70,8 +61,8 @@ AudioResult<void> SoundSource::attach_buffer(std::shared_ptr<const SampleBuffer>
 }
 
 void SoundSource::play() {
-  const ContextGuard guard = make_current(*context_, true);
-  context_->library().entry_points().alSourcePlay(name_);  // not checked: a pending error shows at the next check
+  const ContextGuard guard = make_current(context_, true);
+  context_.library().entry_points().alSourcePlay(name_);  // not checked: a pending error shows at the next check
 }
 
 AudioResult<SoundSource> create_source(const AudioContext& context) {

@@ -23,7 +23,7 @@ class SampleBuffer {
   ~SampleBuffer();
 
   ALuint name() const { return name_; }
-  const AudioContext& context() const { return *context_; }
+  const AudioContext& context() const { return context_; }
   /// Frames stored; 0 until a store succeeds.
   std::uint32_t frame_count() const { return frame_count_; }
 
@@ -36,8 +36,8 @@ class SampleBuffer {
   friend AudioResult<SampleBuffer> create_buffer(const AudioContext& context, std::vector<Mono16> frames,
                                                  ALsizei frequency);
 
-  std::optional<AudioContext> context_;  // empty only once moved from
-  ALuint name_;
+  AudioContext context_;
+  ALuint name_;  // 0 once moved from: nothing left to delete
   std::uint32_t frame_count_ = 0;
 };
 
@@ -60,13 +60,15 @@ class SoundSource {
 
  private:
   SoundSource(AudioContext context, ALuint name, std::vector<ALint> auxiliary_sends)
-      : context_(std::move(context)), name_(name), auxiliary_sends_(std::move(auxiliary_sends)) {}
+      : auxiliary_sends_(std::move(auxiliary_sends)), context_(std::move(context)), name_(name) {}
   friend AudioResult<SoundSource> create_source(const AudioContext& context);
 
-  std::optional<AudioContext> context_;  // empty only once moved from
-  ALuint name_;
-  std::vector<ALint> auxiliary_sends_;  // one entry per auxiliary send of the device, all 0
+  // Declared first so that it goes last, after the source name is deleted and after the context
+  // copy and the send table: OpenAL never sees a buffer deleted under a source.
   std::shared_ptr<const SampleBuffer> buffer_;
+  std::vector<ALint> auxiliary_sends_;  // one entry per auxiliary send of the device, all 0
+  AudioContext context_;
+  ALuint name_;  // 0 once moved from: nothing left to delete
 };
 
 /// A new source on `context`, with an auxiliary-send table sized by the device.
