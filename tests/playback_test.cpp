@@ -23,7 +23,7 @@ TEST_F(NotePlayback, OneNoteMakesTheseCallsInOrderOnBothPaths) {
     SCOPED_TRACE(thread_local_path);
     fake_.reset();
     if (!thread_local_path) fake_.configure("null_extensions=ALC_ENUMERATE_ALL_EXT");
-    const AudioContext context = this->context(load());
+    const AudioContext context = make_context(load());
     const std::size_t first = mark();
     std::vector<std::uint32_t> waits;
     ASSERT_EQ(outcome(render_and_play(context, 440.0F, 100, NoWait{&waits})), "ok");
@@ -31,13 +31,12 @@ TEST_F(NotePlayback, OneNoteMakesTheseCallsInOrderOnBothPaths) {
     const std::string current = thread_local_path ? "alcSetThreadContext(ctx1) = 1" : "alcMakeContextCurrent(ctx1) = 1";
     // Source 1, buffer 2: the fake numbers both kinds from one counter. The frames handed over
     // are the reference frames of the note.
-    char fnv[17];
-    std::snprintf(fnv, sizeof fnv, "%016llx", static_cast<unsigned long long>(reference_tone("440.0", 100).fnv1a));
+    const std::string fnv = hex16(reference_tone("440.0", 100).fnv1a);
     EXPECT_EQ(all_calls_since(first),
               (Calls{current, "alGenSources(1, [1])", "alGetError() = 0x0",
                      "alcGetIntegerv(dev1, 0x20003, 1) = [2]",
                      current, "alGenBuffers(1, [2])", "alGetError() = 0x0",
-                     current, "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + std::string(fnv) + ")", "alGetError() = 0x0",
+                     current, "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + fnv + ")", "alGetError() = 0x0",
                      current, "alSourcei(1, 0x1009, 2)",
                      current, "alSourcePlay(1)",
                      current, "alDeleteSources(1, [1])",
@@ -49,7 +48,7 @@ TEST_F(NotePlayback, OneNoteMakesTheseCallsInOrderOnBothPaths) {
 
 TEST_F(NotePlayback, ASourceThatCannotBeCreatedIsReturnedAndNothingElseIsMade) {
   fake_.configure("fail=alGenSources:1:0xA004");
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   const std::size_t first = mark();
   std::vector<std::uint32_t> waits;
   const auto played = render_and_play(context, 440.0F, 100, NoWait{&waits});
@@ -68,7 +67,7 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
     SCOPED_TRACE(rule);
     fake_.reset();
     fake_.configure(rule);
-    const AudioContext context = this->context(load());
+    const AudioContext context = make_context(load());
     std::vector<std::uint32_t> waits;
     const std::size_t first = mark() + 4;  // after the source's calls
     testing::internal::CaptureStderr();
@@ -84,7 +83,7 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
 }
 
 TEST_F(NotePlayback, ALengthBeyondAnyRunnableNoteIsRefusedBeforeAnyBuffer) {
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   const std::size_t first = mark();
   std::vector<std::uint32_t> waits;
   EXPECT_EQ(outcome(render_and_play(context, 440.0F, max_tone_length_ms + 1, NoWait{&waits})), "InvalidValue");

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,7 +23,7 @@ ProgramRun run_on_fake(const std::vector<std::string>& args, const std::string& 
                        const std::string& library_dir = FAKE_OPENAL_DIR) {
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), args.begin(), args.end());
-  const ProgramRun run = run_under_memcheck(
+  ProgramRun run = run_under_memcheck(
       argv, {"LD_LIBRARY_PATH=" + library_dir, "FAKE_OPENAL_CONFIG=" + config, "FAKE_OPENAL_LOG=/dev/stderr"});
   EXPECT_EQ(run.memcheck, "");
   return run;
@@ -79,10 +78,7 @@ TEST(ProgramOnFake, TwoDiscsPlayEveryNoteWithItsReferenceFramesAndReleaseEveryth
   const Lines pitches{"392.0", "440.0", "349.23", "329.63", "293.66", "261.63"};
   ASSERT_EQ(hashes.size(), pitches.size());
   for (std::size_t note = 0; note < pitches.size(); ++note) {
-    char expected[17];
-    std::snprintf(expected, sizeof expected, "%016llx",
-                  static_cast<unsigned long long>(reference_tone(pitches[note], 100).fnv1a));
-    EXPECT_EQ(hashes[note], expected) << "note " << note;
+    EXPECT_EQ(hashes[note], hex16(reference_tone(pitches[note], 100).fnv1a)) << "note " << note;
   }
   EXPECT_EQ(count(calls, "alGenSources"), 6U);
   EXPECT_EQ(count(calls, "alDeleteSources"), 6U);

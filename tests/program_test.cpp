@@ -68,7 +68,7 @@ TEST(Program, BadDiscCountStopsBeforeAnythingElse) {
       {"4294967296", "Overflow"},
       {"0", "OutOfRange { count: 0, min: 1, max: 64 }"},
       {"65", "OutOfRange { count: 65, min: 1, max: 64 }"},
-      {"caf\xC3", "\"caf\\xC3\""},
+      {"caf\xC3", R"("caf\xC3")"},
   };
   for (const auto& [argument, debug_form] : cases) {
     SCOPED_TRACE(argument);
@@ -81,7 +81,7 @@ TEST(Program, BadDiscCountStopsBeforeAnythingElse) {
 TEST(Program, AnInvalidArgumentAfterTheCountStillStopsTheRun) {
   const ProgramRun run = run_program({program, "1", "ok", "\xFF"}, null_backend);
   EXPECT_EQ(run.out, "");
-  expect_fatal_report(run, "\"\\xFF\"");
+  expect_fatal_report(run, R"("\xFF")");
 }
 
 TEST(Program, ThreeDiscsWithTheNullBackend) {

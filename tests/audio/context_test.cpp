@@ -18,7 +18,7 @@ constexpr const char* process_wide = "null_extensions=ALC_ENUMERATE_ALL_EXT ALC_
 
 TEST_F(ContextAndListener, ThreadLocalPathSetsTheThreadsContextWithoutTheProcessCall) {
   const AudioLibrary library = load();
-  const AudioContext context = this->context(library);
+  const AudioContext context = make_context(library);
   const std::size_t first = mark();
   { const ContextGuard guard = make_current(context, true); EXPECT_FALSE(guard.owns_lock()); }
   { const ContextGuard guard = make_current(context, false); }
@@ -30,7 +30,7 @@ TEST_F(ContextAndListener, ThreadLocalPathSetsTheThreadsContextWithoutTheProcess
 TEST_F(ContextAndListener, ProcessWidePathHoldsTheLockAroundTheProcessCall) {
   fake_.configure(process_wide);
   const AudioLibrary library = load();
-  const AudioContext context = this->context(library);
+  const AudioContext context = make_context(library);
   const std::size_t first = mark();
   {
     const ContextGuard guard = make_current(context, true);
@@ -44,7 +44,7 @@ TEST_F(ContextAndListener, ProcessWidePathHoldsTheLockAroundTheProcessCall) {
 TEST_F(ContextAndListener, AnUnresolvedThreadFunctionMeansTheProcessWidePath) {
   fake_.configure("fail=alcGetProcAddress@alcSetThreadContext:1:0");
   const AudioLibrary library = load();
-  const AudioContext context = this->context(library);
+  const AudioContext context = make_context(library);
   const ContextGuard guard = make_current(context, true);
   EXPECT_TRUE(guard.owns_lock());
   EXPECT_EQ(fake_.calls().back(), "alcMakeContextCurrent(ctx1) = 1");
@@ -53,7 +53,7 @@ TEST_F(ContextAndListener, AnUnresolvedThreadFunctionMeansTheProcessWidePath) {
 TEST_F(ContextAndListener, TheLockSerialisesTwoThreads) {
   fake_.configure(process_wide);
   const AudioLibrary library = load();
-  const AudioContext context = this->context(library);
+  const AudioContext context = make_context(library);
   std::atomic<int> inside{0};
   std::atomic<bool> overlapped{false};
   const auto work = [&] {
@@ -97,7 +97,7 @@ TEST_F(ContextAndListener, AFailedCreationIsTheDevicesErrorOrNullError) {
 
 TEST_F(ContextAndListener, ListenerSettersPassTheirValuesAndReadTheError) {
   const AudioLibrary library = load();
-  const AudioContext context = this->context(library);
+  const AudioContext context = make_context(library);
   const std::size_t first = mark();
   EXPECT_EQ(outcome(set_listener_position(context, {1.0F, -4.0F, 0.5F})), "ok");
   EXPECT_EQ(outcome(set_listener_velocity(context, {2.5F, 0.0F, 0.0F})), "ok");
@@ -120,7 +120,7 @@ TEST_F(ContextAndListener, ReleaseClearsTheCurrentContextDestroysItThenClosesThe
     loader_spy::clear_events();
     std::size_t first = 0;
     {
-      const AudioContext context = this->context(load());  // the context holds the only device and library
+      const AudioContext context = make_context(load());  // the context holds the only device and library
       first = mark();
     }
     const std::string clear = thread_local_path ? "alcSetThreadContext(null) = 1" : "alcMakeContextCurrent(null) = 1";

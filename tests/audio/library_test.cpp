@@ -173,7 +173,7 @@ TEST_F(LibraryLoading, UnresolvedEffectSlotNamesTakeTheirStandardValues) {
 
 TEST_F(LibraryLoading, AlFormOfTheProbeAsksTheCurrentContext) {
   const AudioLibrary library = load();
-  const AudioContext context = this->context(library);
+  const AudioContext context = make_context(library);
   const std::size_t first = mark();
   constexpr std::string_view constants[] = {"AL_NO_SUCH_CONSTANT"};
   constexpr std::string_view functions[] = {"alNoSuchFunction"};
@@ -192,7 +192,7 @@ TEST_F(LibraryLoading, ErrorChecksReadOnceAndMapByLayer) {
   // The version check read no error, so its 0xA001 is still pending; it reads as ALC.
   EXPECT_EQ(outcome(check_alc_error(library, nullptr)), "InvalidDevice");
   EXPECT_EQ(outcome(check_alc_error(library, nullptr)), "ok");
-  const AudioContext context = this->context(library);
+  const AudioContext context = make_context(library);
   fake_.configure("error=alSourcePlay:1:0xA001");
   const ContextGuard guard = make_current(context, true);
   library.entry_points().alSourcePlay(1);
@@ -205,9 +205,8 @@ TEST_F(LibraryLoading, EveryHandleCopyKeepsTheLibraryOpen) {
   const AudioLibrary second = *first;
   first.reset();
   EXPECT_EQ(loader_spy::events(), Events{"open " + fake_openal_path});
-  {
-    const AudioLibrary third = second;
-  }
+  std::optional<AudioLibrary> third(second);
+  third.reset();
   EXPECT_EQ(loader_spy::events().size(), 1U);
 }
 

@@ -18,7 +18,7 @@ TEST(FrameBytes, TheSizeMustFitOpenAlsSignedSize) {
 }
 
 TEST_F(SourcesBuffers, AnOversizedNoteIsRefusedBeforeAnyOpenAlCallButTheNewNameGoesAgain) {
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   const std::size_t first = mark();
   EXPECT_EQ(outcome(create_buffer(context, std::vector<Mono16>(1073741824), 44100)), "InvalidValue");
   EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alDeleteBuffers"}));
@@ -26,7 +26,7 @@ TEST_F(SourcesBuffers, AnOversizedNoteIsRefusedBeforeAnyOpenAlCallButTheNewNameG
 }
 
 TEST_F(SourcesBuffers, AnEmptyNoteStoresZeroBytes) {
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   const std::size_t first = mark();
   const auto buffer = create_buffer(context, {}, 44100);
   ASSERT_TRUE(buffer.has_value()) << buffer.error();
@@ -35,7 +35,7 @@ TEST_F(SourcesBuffers, AnEmptyNoteStoresZeroBytes) {
 }
 
 TEST_F(SourcesBuffers, AFrequencyOpenAlRefusesDeletesTheNewName) {
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   const std::size_t first = mark();
   EXPECT_EQ(outcome(create_buffer(context, std::vector<Mono16>(10), 0)), "InvalidValue");
   EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers"}));
@@ -49,7 +49,7 @@ TEST_F(SourcesBuffers, AuxiliarySendTableIsSizedByTheDevice) {
     SCOPED_TRACE(config);
     fake_.reset();
     fake_.configure(config);
-    const AudioContext context = this->context(load());
+    const AudioContext context = make_context(load());
     const std::size_t first = mark();
     const auto source = create_source(context);
     ASSERT_TRUE(source.has_value());
@@ -59,7 +59,7 @@ TEST_F(SourcesBuffers, AuxiliarySendTableIsSizedByTheDevice) {
 }
 
 TEST_F(SourcesBuffers, AttachingASecondBufferLetsTheFirstGoOnlyAfterTheSwap) {
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   auto source = create_source(context);
   const std::size_t first = mark();
   ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");
@@ -69,7 +69,7 @@ TEST_F(SourcesBuffers, AttachingASecondBufferLetsTheFirstGoOnlyAfterTheSwap) {
 }
 
 TEST_F(SourcesBuffers, ReleasingASourceWhoseBufferIsSharedDeletesOnlyTheSource) {
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   auto buffer = std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100));
   {
     auto source = create_source(context);
@@ -113,7 +113,7 @@ TEST_F(SourcesBuffers, ABufferOfAnotherDeviceIsRefusedAndTheSourceKeepsItsBuffer
 
 TEST_F(SourcesBuffers, UncheckedCallsLeaveTheirErrorForTheNextCheck) {
   fake_.configure("error=alSourcei:1:0xA003");
-  const AudioContext context = this->context(load());
+  const AudioContext context = make_context(load());
   {
     auto source = create_source(context);
     EXPECT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");

@@ -31,7 +31,7 @@ class FakeAudioTest : public ::testing::Test {
     if (!library) throw std::runtime_error("the fake did not load: " + library.error().debug());
     return *library;
   }
-  AudioContext context(const AudioLibrary& library) {
+  static AudioContext make_context(const AudioLibrary& library) {
     auto device = open_device(library);
     if (!device) throw std::runtime_error("no device: " + device.error().debug());
     auto created = create_context(*device);

@@ -33,6 +33,12 @@ const ReferenceTone& reference_tone(const std::string& frequency, std::uint32_t 
   throw std::runtime_error("no reference tone for " + frequency + " Hz, " + std::to_string(length_ms) + " ms");
 }
 
+std::string hex16(std::uint64_t hash) {
+  std::string text(16, '0');
+  for (auto digit = text.rbegin(); digit != text.rend(); ++digit, hash >>= 4U) *digit = "0123456789abcdef"[hash & 0xFU];
+  return text;
+}
+
 std::uint64_t fnv1a_le(const std::vector<Mono16>& frames) {
   std::uint64_t hash = 0xcbf29ce484222325ULL;
   for (const Mono16 frame : frames) {

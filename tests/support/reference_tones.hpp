@@ -27,3 +27,6 @@ const ReferenceTone& reference_tone(const std::string& frequency, std::uint32_t 
 
 /// 64-bit FNV-1a of the samples as little-endian bytes, as in the reference.
 std::uint64_t fnv1a_le(const std::vector<Mono16>& frames);
+
+/// A hash as 16 lower-case hex digits, the way the fake library records it.
+std::string hex16(std::uint64_t hash);

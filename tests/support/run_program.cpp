@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +50,7 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
       }
     }
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     execv(args[0], args.data());
@@ -115,7 +116,7 @@ ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::v
                                    "--leak-check=full",
                                    "--errors-for-leak-kinds=definite,indirect",
                                    "--keep-debuginfo=yes",
-                                   "--suppressions=" HANOI_VALGRIND_SUPPRESSIONS,
+                                   std::string("--suppressions=") + HANOI_VALGRIND_SUPPRESSIONS,
                                    "--log-file=" + dir.file("memcheck.log")};
   command.insert(command.end(), argv.begin(), argv.end());
   ProgramRun run = run_program(command, env, timeout);
