@@ -16,8 +16,7 @@
 
 class FakeOpenAl {
  public:
-  explicit FakeOpenAl(const std::string& library_path)
-      : handle_(dlopen(library_path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+  explicit FakeOpenAl(const std::string& library_path) : handle_(dlopen(library_path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
     if (handle_ == nullptr) {
       const char* why = dlerror();
       throw std::runtime_error("cannot load fake OpenAL " + library_path + ": " +
@@ -44,7 +43,7 @@ class FakeOpenAl {
   FakeOpenAl(const FakeOpenAl&) = delete;
   FakeOpenAl& operator=(const FakeOpenAl&) = delete;
 
-  // The dlopen handle, for resolving entry points in tests of the fake itself.
+  // The dlopen handle, for resolving the fake's entry points.
   void* handle() const { return handle_; }
 
   void reset() { reset_(); }
@@ -66,13 +65,6 @@ class FakeOpenAl {
       if (line != nullptr) lines.emplace_back(line);
     }
     return lines;
-  }
-
-  // The function name of each record line.
-  std::vector<std::string> call_names() const {
-    std::vector<std::string> names;
-    for (const auto& line : calls()) names.push_back(line.substr(0, line.find('(')));
-    return names;
   }
 
   std::size_t live_devices() const { return live_devices_(); }

@@ -1,12 +1,13 @@
-// Internal state of the fake OpenAL library: objects, configuration, injected failures and the
-// call record, all guarded by one mutex. Every entry point runs inside one fake::Call, which holds
-// the lock for the whole call, decides whether a configured rule hits it and appends its record
-// line when it ends.
+// Internal state of the fake OpenAL library, guarded by one mutex. Every entry point runs inside
+// one fake::Call, which holds the lock for the whole call, records the arguments, decides whether a
+// configured rule hits the call, and when the call ends leaves the injected code pending and
+// appends the record line.
 #pragma once
 
 // The OpenAL headers declare every entry point with AL_API / ALC_API; declaring them with default
 // visibility here exports exactly the functions defined against those declarations, while
-// -fvisibility=hidden keeps everything else in the library private.
+// -fvisibility=hidden keeps everything else in the library private. The fake's sources include
+// the OpenAL headers only through this one.
 #if defined(AL_AL_H) || defined(AL_ALC_H)
 #error "fake_state.hpp must be included before the OpenAL headers"
 #endif
@@ -14,62 +15,39 @@
 #define ALC_API extern __attribute__((visibility("default")))
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
 
-#include <array>
+#include <concepts>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
-namespace fake {
-
-struct Listener {
-  std::array<ALfloat, 3> position{};
-  std::array<ALfloat, 3> velocity{};
-  std::array<ALfloat, 6> orientation{0.0f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f};
-  ALfloat gain = 1.0f;
-};
-
-struct Source {
-  ALuint buffer = 0;
-  ALint state = AL_INITIAL;
-  long long polls_left = 0;  // AL_SOURCE_STATE queries still answering AL_PLAYING
-  std::map<ALenum, std::array<ALfloat, 3>> floats;
-  std::map<ALenum, std::array<ALint, 3>> ints;
-};
-
-struct Buffer {
-  ALenum format = 0;
-  ALsizei size = 0;
-  ALsizei frequency = 0;
-  std::uint64_t fnv = 0;
-};
-
-}  // namespace fake
-
-// The opaque handle types of alc.h, completed here. Objects stay allocated until reset (see
-// State::devices), so a handle is only ever compared against the registry before use.
+// The opaque handle types of alc.h, completed here. Objects stay allocated until reset, so a
+// handle is only ever compared against the registry before use.
 struct ALCdevice_struct {
-  unsigned number = 0;
   bool open = true;
-  bool loopback = false;
   std::string name;
   ALCenum error = ALC_NO_ERROR;
 };
 
 struct ALCcontext_struct {
-  unsigned number = 0;
   bool alive = true;
   ALCdevice* device = nullptr;
   ALenum error = AL_NO_ERROR;
-  fake::Listener listener;
-  std::map<ALuint, fake::Source> sources;
-  std::map<ALuint, fake::Buffer> buffers;
+  std::map<ALenum, std::vector<ALfloat>> listener{{AL_GAIN, {1.0F}},
+                                                  {AL_POSITION, {0.0F, 0.0F, 0.0F}},
+                                                  {AL_VELOCITY, {0.0F, 0.0F, 0.0F}},
+                                                  {AL_ORIENTATION, {0.0F, 0.0F, -1.0F, 0.0F, 1.0F, 0.0F}}};
+  std::map<ALuint, ALuint> sources;  // name -> attached buffer, 0 for none
+  std::set<ALuint> buffers;
 };
 
 namespace fake {
@@ -78,12 +56,11 @@ namespace fake {
 struct Rule {
   bool fail = false;
   std::string function;
-  std::optional<std::string> arg;          // @arg bytes
-  std::optional<long long> arg_number;     // @arg read as a number, for enum parameters
+  std::vector<std::string> arg_forms;  // how an @arg may appear in the record; empty: any call
   unsigned long long nth = 1;
   ALenum code = 0;
   bool always = false;
-  unsigned long long seen = 0;             // matching calls since the rule was configured
+  unsigned long long seen = 0;  // counted calls since the rule was configured
 };
 
 struct Version {
@@ -96,34 +73,30 @@ struct Config {
   std::optional<std::string> all_devices{std::string("Fake Device\0\0", 13)};
   std::optional<std::string> default_device{"Fake Device"};
   std::optional<std::string> default_all_device{"Fake Device"};
-  std::optional<Version> null_version{Version{}};    // nullopt: leave the output untouched
+  std::optional<Version> null_version{Version{}};  // nullopt: nothing written
   std::optional<Version> device_version{Version{}};
   std::vector<std::string> null_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_SOFT_loopback",
                                            "ALC_EXT_thread_local_context"};
-  std::vector<std::string> device_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_EXT_EFX",
-                                             "ALC_SOFT_loopback", "ALC_EXT_thread_local_context"};
+  std::vector<std::string> device_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_EXT_EFX", "ALC_SOFT_loopback",
+                                             "ALC_EXT_thread_local_context"};
   ALCint max_aux_sends = 2;
-  long long playing_polls = 1;
   std::vector<Rule> rules;
 };
 
-// Parses configuration text into `config` (entries applied in order). On a bad entry returns
-// false with a description in `problem`; `config` is then partly updated, so callers parse into a
-// copy.
+// Applies configuration text to `config`, entries in order. On a bad entry returns false with a
+// description in `problem`, `config` then partly updated: callers apply to a copy.
 bool apply_config(std::string_view text, Config& config, std::string& problem);
 
 struct State {
   std::mutex mutex;
   Config config;
-  std::deque<std::string> record;   // deque: lines never move, fake_openal_call hands out c_str()
-  std::deque<std::string> strings;  // strings handed out by alcGetString and alGetString
+  std::deque<std::string> record;  // deque: lines never move, fake_openal_call hands out c_str()
+  std::set<std::string> strings;   // strings handed out by alcGetString, stable until reset
   std::vector<std::unique_ptr<ALCdevice>> devices;
   std::vector<std::unique_ptr<ALCcontext>> contexts;
   ALCenum null_device_error = ALC_NO_ERROR;
   ALCcontext* process_context = nullptr;
-  std::uint64_t generation = 1;  // bumped by reset; thread contexts of older generations are void
-  unsigned next_device = 1;
-  unsigned next_context = 1;
+  std::uint64_t generation = 1;  // bumped by reset: thread contexts of older generations are void
   ALuint next_name = 1;
   int log_fd = -1;
 
@@ -132,77 +105,123 @@ struct State {
 
 State& state();
 
-// Which argument a @arg rule compares against.
-struct Key {
-  const char* text = nullptr;
-  bool has_text = false;
-  std::optional<long long> number;
-
-  static Key string(const char* s) { return Key{s, true, std::nullopt}; }
-  static Key param(long long value) { return Key{nullptr, false, value}; }
-};
-
-// Lookups and error state; all need the lock (inside a Call).
-ALCdevice* open_device(State& s, ALCdevice* handle);        // handle if it is an open device
-ALCcontext* live_context(State& s, ALCcontext* handle);     // handle if it is a live context
-ALCcontext* current_context(State& s);                      // thread context first
+// Lookups; all need the lock (inside a Call).
+ALCdevice* open_device(State& s, ALCdevice* handle);     // the handle if it is an open device
+ALCcontext* live_context(State& s, ALCcontext* handle);  // the handle if it is a live context
+ALCcontext* current_context(State& s);                   // the thread's own first
 ALCcontext* thread_context(State& s);
 void set_thread_context(State& s, ALCcontext* context);
-void set_alc_error(State& s, ALCdevice* open_or_null, ALCenum code);
-void set_al_error(ALCcontext* context, ALenum code);          // keeps an earlier pending error
-const char* intern(State& s, std::string_view bytes);        // stable until reset
+ALCenum enum_value(const char* name);  // of the names alcGetEnumValue and alGetEnumValue know, else 0
 
 // Record formatting.
-std::string dec(long long value);
 std::string hex(long long value);
-std::string flag(bool value);
+std::string text(ALfloat value);
+std::string text(std::integral auto value) { return std::to_string(value); }
+std::string quote(std::string_view bytes);
 std::string quote(const char* text);
-std::string quote_bytes(std::string_view bytes);
-std::string number(ALfloat value);
-std::string float_list(const ALfloat* values, std::size_t count);
-std::string int_list(const ALint* values, std::size_t count);
-std::string name_list(const ALuint* names, long long count);
-std::string written(const std::vector<ALint>& values);    // "[1,2]", "[]" when nothing written
-std::string written(const std::vector<ALfloat>& values);
-std::string handle(State& s, const ALCdevice* device);
-std::string handle(State& s, const ALCcontext* context);
 
-// One entry point call. The constructor takes the lock and runs the configured rules; the
-// destructor appends "name(args)[ = result]" to the record (and the log file) and unlocks.
+// Argument kinds a Call records differently from their C type.
+struct Enum {
+  long long value;
+};
+struct Attributes {
+  const ALCint* list;
+};
+template <typename T>
+struct List {
+  const T* values;
+  long long count;
+};
+template <typename T>
+List(const T*, long long) -> List<T>;
+
+template <typename T>
+std::string list(const T* values, long long count) {
+  if (values == nullptr) return "null";
+  std::string out = "[";
+  for (long long i = 0; i < count; ++i) out += (i > 0 ? "," : "") + text(values[i]);
+  return out + "]";
+}
+
+// The number of values a vector setter of `param` passes.
+inline long long vector_length(ALenum param) {
+  if (param == AL_ORIENTATION) return 6;
+  return param == AL_POSITION || param == AL_VELOCITY || param == AL_DIRECTION ? 3 : 1;
+}
+
+// One entry point call: the lock, the rules' verdict, the error state and the record line.
 class Call {
  public:
-  explicit Call(const char* name, Key key = {});
+  template <typename... Args>
+  explicit Call(const char* name, const Args&... args) : s(state()), lock_(s.mutex), name_(name) {
+    (add(args), ...);
+    apply_rules();
+  }
   ~Call();
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
 
   State& s;
+  bool fails = false;  // a fail= rule hit: do nothing and return the failure value
+  ALenum code = 0;     // injected code, left pending when the call ends
 
-  // True when a fail= rule hits this call: do nothing and return the failure value.
-  bool fails() const { return fail_; }
-  // The injected code (fail= or error=), 0 if none.
-  ALenum injected() const { return code_; }
+  // The current context, or nullptr when there is none or the call fails: what AL calls act on.
+  ALCcontext* context() const;
+  // The pending ALC error this call's own errors go to (see fake_openal.h).
+  ALCenum& alc_error();
+  // Sets an AL error on the current context unless one is pending.
+  void al_error(ALenum error) const;
 
-  template <typename... Parts>
-  void args(const Parts&... parts) {
-    ((append_arg(parts)), ...);
-  }
+  // An argument known only once the call has acted (the names alGenSources made).
+  void output(std::string arg) { args_.push_back(std::move(arg)); }
   void result(std::string text) { result_ = std::move(text); }
 
-  // Leaves the injected code pending on a device (nullptr: the null device) or on the current
-  // context.
-  void inject_alc(ALCdevice* open_or_null);
-  void inject_al();
-
  private:
-  void append_arg(const std::string& part);
+  void add(const std::string& arg) { args_.push_back(arg); }
+  void add(const char* string) { args_.push_back(quote(string)); }
+  void add(Enum value) { args_.push_back(hex(value.value)); }
+  void add(ALfloat value) { args_.push_back(text(value)); }
+  void add(std::integral auto value) { args_.push_back(text(value)); }
+  template <typename T>
+  void add(const List<T>& values) {
+    args_.push_back(list(values.values, values.count));
+  }
+  void add(Attributes attributes);
+  void add(ALCdevice* device);
+  void add(ALCcontext* context);
+  void apply_rules();
 
   std::unique_lock<std::mutex> lock_;
-  std::string line_;
-  bool first_arg_ = true;
+  const char* name_;
+  std::vector<std::string> args_;
   std::optional<std::string> result_;
-  bool fail_ = false;
-  ALenum code_ = 0;
+  ALCdevice* device_arg_ = nullptr;  // the device argument, or a live context argument's device
 };
 
+std::string handle(State& s, const ALCdevice* device);
+std::string handle(State& s, const ALCcontext* context);
+
+// Entry points the fake only records: FAKE_STUB(kind, name, (parameters), recorded arguments...)
+// defines one that writes nothing and returns 0 or NULL; kind is its return type, or Output for a
+// getter, whose record then ends in " = []".
+struct Output {};
+template <typename Kind>
+using StubType = std::conditional_t<std::is_same_v<Kind, Output>, void, Kind>;
+
+template <typename Kind>
+StubType<Kind> stub_answer(Call& call) {
+  if constexpr (std::is_same_v<Kind, Output>) {
+    call.result("[]");
+  } else if constexpr (!std::is_void_v<Kind>) {
+    call.result(std::is_pointer_v<Kind> ? "null" : "0");
+    return Kind{};
+  }
+}
+
 }  // namespace fake
+
+#define FAKE_STUB(kind, name, parameters, ...)         \
+  fake::StubType<kind> AL_APIENTRY name parameters {   \
+    fake::Call call{#name __VA_OPT__(, ) __VA_ARGS__}; \
+    return fake::stub_answer<kind>(call);              \
+  }

@@ -13,8 +13,7 @@ struct Stretch {
 };
 
 // Runs of sound separated by at least `min_gap` silent samples.
-std::vector<Stretch> sounding_stretches(std::span<const float> x, float level,
-                                        std::size_t min_gap) {
+std::vector<Stretch> sounding_stretches(std::span<const float> x, float level, std::size_t min_gap) {
   std::vector<Stretch> stretches;
   bool open = false;
   Stretch current;
@@ -59,8 +58,7 @@ struct Run {
 // Splits crossings into runs whose periods stay within `tolerance` of the run's mean period.
 // Periods that fit no run of at least `min_periods` (the ragged ones where one tone gives way to
 // the next) belong to no run.
-std::vector<Run> steady_runs(const std::vector<double>& c, double tolerance,
-                             std::size_t min_periods) {
+std::vector<Run> steady_runs(const std::vector<double>& c, double tolerance, std::size_t min_periods) {
   std::vector<Run> runs;
   std::size_t first = 0;
   while (first + 1 < c.size()) {
@@ -90,16 +88,14 @@ struct Tone {
   double amplitude = 0.0;
 
   double at(std::size_t i) const {
-    return amplitude *
-           std::sin(2.0 * std::numbers::pi * (static_cast<double>(i) - origin) / period);
+    return amplitude * std::sin(2.0 * std::numbers::pi * (static_cast<double>(i) - origin) / period);
   }
 };
 
 // Least-squares line through the crossing times; the amplitude comes from the RMS over the
 // whole periods between the first and last crossing.
-Tone fit_tone(std::span<const float> x, const std::vector<double>& c, std::size_t first,
-              std::size_t last) {
-  const double n = static_cast<double>(last - first + 1);
+Tone fit_tone(std::span<const float> x, const std::vector<double>& c, std::size_t first, std::size_t last) {
+  const auto n = static_cast<double>(last - first + 1);
   const double mean_k = static_cast<double>(last - first) / 2.0;
   double mean_t = 0.0;
   for (std::size_t k = first; k <= last; ++k) mean_t += c[k];
@@ -149,21 +145,19 @@ std::size_t handover(std::span<const float> x, std::size_t from, std::size_t to,
 
 }  // namespace
 
-std::vector<HeardNote> find_notes(std::span<const float> x, double sample_rate,
-                                  const NoteSearch& search) {
+std::vector<HeardNote> find_notes(std::span<const float> samples, double sample_rate, const NoteSearch& search) {
   std::vector<HeardNote> notes;
-  if (!(sample_rate > 0.0) || x.empty()) return notes;
+  if (!(sample_rate > 0.0) || samples.empty()) return notes;
   float peak = 0.0F;
-  for (float v : x) peak = std::max(peak, std::fabs(v));
+  for (float v : samples) peak = std::max(peak, std::fabs(v));
   if (!(peak > 0.0F)) return notes;
 
   const auto level = static_cast<float>(search.silence_level * peak);
-  const auto min_gap = std::max<std::size_t>(
-      1, static_cast<std::size_t>(std::lround(search.min_gap_s * sample_rate)));
+  const auto min_gap = std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(search.min_gap_s * sample_rate)));
   const std::size_t min_periods = std::max<std::size_t>(3, search.min_periods);
 
-  for (const Stretch& stretch : sounding_stretches(x, level, min_gap)) {
-    const std::vector<double> c = rising_crossings(x, stretch, level);
+  for (const Stretch& stretch : sounding_stretches(samples, level, min_gap)) {
+    const std::vector<double> c = rising_crossings(samples, stretch, level);
     const std::vector<Run> runs = steady_runs(c, search.pitch_tolerance, min_periods);
 
     // The crossing at either end of a run that meets another tone may be a crossing of that
@@ -174,7 +168,7 @@ std::vector<HeardNote> find_notes(std::span<const float> x, double sample_rate,
       Run used = runs[r];
       if (r > 0) ++used.first;
       if (r + 1 < runs.size()) --used.last;
-      tones.push_back(fit_tone(x, c, used.first, used.last));
+      tones.push_back(fit_tone(samples, c, used.first, used.last));
       fitted.push_back(used);
     }
 
@@ -184,7 +178,7 @@ std::vector<HeardNote> find_notes(std::span<const float> x, double sample_rate,
       if (r + 1 < runs.size()) {
         const auto from = static_cast<std::size_t>(std::floor(c[fitted[r].last]));
         const auto to = static_cast<std::size_t>(std::ceil(c[fitted[r + 1].first]));
-        end = std::max(begin, handover(x, from, std::min(to, stretch.end), tones[r], tones[r + 1]));
+        end = std::max(begin, handover(samples, from, std::min(to, stretch.end), tones[r], tones[r + 1]));
       }
       HeardNote note;
       note.start_s = static_cast<double>(begin) / sample_rate;
@@ -192,7 +186,7 @@ std::vector<HeardNote> find_notes(std::span<const float> x, double sample_rate,
       note.frequency_hz = sample_rate / tones[r].period;
       note.periods = fitted[r].last - fitted[r].first;
       for (std::size_t i = begin; i < end; ++i) {
-        note.peak = std::max(note.peak, static_cast<double>(std::fabs(x[i])));
+        note.peak = std::max(note.peak, static_cast<double>(std::fabs(samples[i])));
       }
       notes.push_back(note);
       begin = end;

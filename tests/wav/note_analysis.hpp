@@ -37,8 +37,7 @@ struct NoteSearch {
 // tenth of a second of clean tone is accurate to a few thousandths of a hertz; where one note
 // replaces another without silence, the boundary is the sample where the signal stops matching
 // the first tone and starts matching the second.
-std::vector<HeardNote> find_notes(std::span<const float> samples, double sample_rate,
-                                  const NoteSearch& search = {});
+std::vector<HeardNote> find_notes(std::span<const float> samples, double sample_rate, const NoteSearch& search = {});
 std::vector<HeardNote> find_notes(const Signal& signal, const NoteSearch& search = {});
 
 }  // namespace wav

@@ -20,8 +20,8 @@ constexpr double rate = 44100.0;
 // Appends `count` samples of a tone that starts at phase 0, the way the program writes a note.
 void tone(std::vector<float>& out, double hz, std::size_t count, double amplitude = 0.06) {
   for (std::size_t i = 0; i < count; ++i) {
-    out.push_back(static_cast<float>(
-        amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate)));
+    out.push_back(
+        static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate)));
   }
 }
 
@@ -94,9 +94,7 @@ TEST(NoteAnalysis, MeasuresShiftedProgramTonesWellUnderATenthOfAHertz) {
     std::vector<float> note;
     for (int i = 0; i < 4410; ++i) {
       const float x = ((6.2831855F * static_cast<float>(i)) * hz) / 44100.0F;
-      note.push_back(
-          static_cast<float>(static_cast<std::int16_t>(std::trunc(32767.0F * std::sin(x)))) /
-          32768.0F);
+      note.push_back(static_cast<float>(static_cast<std::int16_t>(std::trunc(32767.0F * std::sin(x)))) / 32768.0F);
     }
     std::vector<float> heard;
     for (double pos = 0.0; pos + 1.0 < static_cast<double>(note.size()); pos += step) {
@@ -117,14 +115,12 @@ TEST(NoteAnalysis, FindsTheNotesOfARecordingOnDisk) {
   const Chime chime;
   std::vector<double> frames;
   for (float s : chime.samples) frames.insert(frames.end(), {0.7 * s, static_cast<double>(s)});
-  const auto image =
-      wav::testing::wav_image({wav::testing::Encoding::float32, 2, 44100, true}, frames);
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("note_analysis_test_" + std::to_string(::getpid()) + ".wav");
+  const auto image = wav::testing::wav_image({wav::testing::Encoding::float32, 2, 44100, true}, frames);
+  const auto path =
+      std::filesystem::temp_directory_path() / ("note_analysis_test_" + std::to_string(::getpid()) + ".wav");
   {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(image.data()),
-              static_cast<std::streamsize>(image.size()));
+    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
   }
   const auto signal = wav::read_wav(path);
   std::filesystem::remove(path);

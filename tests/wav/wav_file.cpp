@@ -24,8 +24,7 @@ constexpr std::uint32_t length_unset_zero = 0;
 constexpr std::uint32_t length_unset_ones = 0xFFFFFFFF;
 
 std::uint16_t u16(const std::byte* p) {
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) |
-                                    (std::to_integer<unsigned>(p[1]) << 8));
+  return static_cast<std::uint16_t>(std::to_integer<unsigned>(p[0]) | (std::to_integer<unsigned>(p[1]) << 8));
 }
 
 std::uint32_t u32(const std::byte* p) {
@@ -44,8 +43,7 @@ struct Format {
 
 std::expected<Format, std::string> parse_format(std::span<const std::byte> chunk) {
   if (chunk.size() < 16) {
-    return std::unexpected("fmt chunk is " + std::to_string(chunk.size()) +
-                           " bytes, needs at least 16");
+    return std::unexpected("fmt chunk is " + std::to_string(chunk.size()) + " bytes, needs at least 16");
   }
   const std::byte* p = chunk.data();
   Format f;
@@ -56,8 +54,7 @@ std::expected<Format, std::string> parse_format(std::span<const std::byte> chunk
   const unsigned bits = u16(p + 14);
   if (f.tag == format_extensible) {
     if (chunk.size() < 40) {
-      return std::unexpected("extensible fmt chunk is " + std::to_string(chunk.size()) +
-                             " bytes, needs 40");
+      return std::unexpected("extensible fmt chunk is " + std::to_string(chunk.size()) + " bytes, needs 40");
     }
     if (std::memcmp(p + 26, subformat_tail.data(), subformat_tail.size()) != 0) {
       return std::unexpected(std::string("extensible fmt chunk has an unknown sub-format"));
@@ -69,14 +66,13 @@ std::expected<Format, std::string> parse_format(std::span<const std::byte> chunk
   const bool pcm = f.tag == format_pcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
   const bool ieee = f.tag == format_float && (bits == 32 || bits == 64);
   if (!pcm && !ieee) {
-    return std::unexpected("unsupported sample format: tag " + std::to_string(f.tag) + ", " +
-                           std::to_string(bits) + " bits");
+    return std::unexpected("unsupported sample format: tag " + std::to_string(f.tag) + ", " + std::to_string(bits) +
+                           " bits");
   }
   f.bytes_per_sample = bits / 8;
   if (f.block_align != f.channels * f.bytes_per_sample) {
     return std::unexpected("block align " + std::to_string(f.block_align) + " does not match " +
-                           std::to_string(f.channels) + " channels of " + std::to_string(bits) +
-                           " bits");
+                           std::to_string(f.channels) + " channels of " + std::to_string(bits) + " bits");
   }
   return f;
 }
@@ -91,22 +87,18 @@ double decode_sample(const Format& f, const std::byte* p) {
   switch (f.bytes_per_sample) {
     case 1:  // 8-bit PCM is unsigned, centred on 128
       return (std::to_integer<int>(p[0]) - 128) / 128.0;
-    case 2:
-      return static_cast<std::int16_t>(u16(p)) / 32768.0;
+    case 2: return static_cast<std::int16_t>(u16(p)) / 32768.0;
     case 3: {
       // Place the three bytes at the top of a 32-bit word so the sign comes along.
-      const std::uint32_t word =
-          (static_cast<std::uint32_t>(u16(p)) << 8) |
-          (static_cast<std::uint32_t>(std::to_integer<unsigned>(p[2])) << 24);
+      const std::uint32_t word = (static_cast<std::uint32_t>(u16(p)) << 8) |
+                                 (static_cast<std::uint32_t>(std::to_integer<unsigned>(p[2])) << 24);
       return static_cast<std::int32_t>(word) / 2147483648.0;
     }
-    default:
-      return static_cast<std::int32_t>(u32(p)) / 2147483648.0;
+    default: return static_cast<std::int32_t>(u32(p)) / 2147483648.0;
   }
 }
 
-std::expected<Signal, std::string> decode_data(const Format& f, std::span<const std::byte> data,
-                                               bool truncated) {
+std::expected<Signal, std::string> decode_data(const Format& f, std::span<const std::byte> data, bool truncated) {
   const std::size_t frames = data.size() / f.block_align;
   // Decode every channel first: the loudest one is kept. Averaging would be simpler, but the
   // channels of a positioned source are not always copies of each other (a stereo encoding may
@@ -117,7 +109,7 @@ std::expected<Signal, std::string> decode_data(const Format& f, std::span<const 
   for (std::size_t i = 0; i < frames; ++i) {
     const std::byte* frame = data.data() + i * f.block_align;
     for (unsigned c = 0; c < f.channels; ++c) {
-      const double v = decode_sample(f, frame + c * f.bytes_per_sample);
+      const double v = decode_sample(f, frame + std::size_t{c} * f.bytes_per_sample);
       if (!std::isfinite(v)) {
         return std::unexpected("sample " + std::to_string(i) + " of channel " + std::to_string(c) +
                                " is not a finite number");

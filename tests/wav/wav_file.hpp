@@ -20,9 +20,7 @@ struct Signal {
   // never went back to write it): `samples` is every whole frame the file does hold.
   bool truncated = false;
 
-  double duration_s() const {
-    return sample_rate > 0.0 ? static_cast<double>(samples.size()) / sample_rate : 0.0;
-  }
+  double duration_s() const { return sample_rate > 0.0 ? static_cast<double>(samples.size()) / sample_rate : 0.0; }
 };
 
 // Decodes a RIFF/WAVE image: integer PCM of 8, 16, 24 or 32 bits and IEEE float of 32 or 64 bits,

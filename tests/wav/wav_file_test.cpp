@@ -15,24 +15,19 @@ using wav::testing::Layout;
 
 double step_of(Encoding e) {
   switch (e) {
-    case Encoding::pcm8:
-      return 1.0 / 128;
-    case Encoding::pcm16:
-      return 1.0 / 32768;
-    case Encoding::pcm24:
-      return 1.0 / 8388608;
-    default:
-      return 1e-7;
+    case Encoding::pcm8: return 1.0 / 128;
+    case Encoding::pcm16: return 1.0 / 32768;
+    case Encoding::pcm24: return 1.0 / 8388608;
+    default: return 1e-7;
   }
 }
 
 TEST(WavFile, DecodesEverySampleEncodingWithPlainAndExtensibleHeaders) {
   const std::vector<double> values{0.0, 0.5, -0.5, 0.25, -0.75, 0.7};
-  for (Encoding e : {Encoding::pcm8, Encoding::pcm16, Encoding::pcm24, Encoding::pcm32,
-                     Encoding::float32, Encoding::float64}) {
+  for (Encoding e :
+       {Encoding::pcm8, Encoding::pcm16, Encoding::pcm24, Encoding::pcm32, Encoding::float32, Encoding::float64}) {
     for (bool extensible : {false, true}) {
-      SCOPED_TRACE(testing::Message()
-                   << "encoding " << static_cast<int>(e) << ", extensible " << extensible);
+      SCOPED_TRACE(testing::Message() << "encoding " << static_cast<int>(e) << ", extensible " << extensible);
       const auto signal = parse_wav(wav::testing::wav_image({e, 1, 48000, extensible}, values));
       ASSERT_TRUE(signal) << signal.error();
       EXPECT_EQ(signal->sample_rate, 48000.0);
@@ -83,7 +78,7 @@ TEST(WavFile, KeepsTheWholeFramesOfAnUnfinishedRecording) {
 
   // Cut inside the seventh frame: six whole frames remain.
   auto cut = image;
-  cut.resize(data_start + 6 * 4 + 2);
+  cut.resize(data_start + std::size_t{6} * 4 + 2);
   auto signal = parse_wav(cut);
   ASSERT_TRUE(signal) << signal.error();
   EXPECT_EQ(signal->samples.size(), 6U);
@@ -127,15 +122,13 @@ TEST(WavFile, RejectsWhatItCannotDecode) {
       {"not RIFF", std::vector<std::byte>(64, std::byte{'R'})},
       {"no fmt chunk", wav::testing::riff({{"LIST", {}}})},
       {"data before fmt", wav::testing::riff({{"data", data}, {"fmt ", fmt}})},
-      {"fmt too short",
-       wav::testing::riff({{"fmt ", std::vector(fmt.begin(), fmt.begin() + 14)}, {"data", data}})},
+      {"fmt too short", wav::testing::riff({{"fmt ", std::vector(fmt.begin(), fmt.begin() + 14)}, {"data", data}})},
       {"unknown sub-format", wav::testing::riff({{"fmt ", extensible}, {"data", data}})},
       {"ADPCM", with_fmt_byte(0, 2)},
       {"no channels", with_fmt_byte(2, 0)},
       {"block align off", with_fmt_byte(12, 3)},
       {"fmt runs past the end", runs_past_end},
-      {"NaN sample", wav::testing::wav_image({Encoding::float32, 1},
-                                             {0.1, std::numeric_limits<double>::quiet_NaN()})},
+      {"NaN sample", wav::testing::wav_image({Encoding::float32, 1}, {0.1, std::numeric_limits<double>::quiet_NaN()})},
   };
   for (const auto& [what, image] : cases) {
     const auto signal = parse_wav(image);
