@@ -51,8 +51,8 @@ Outcome outcome_of(const std::expected<std::uint32_t, DiscCountError>& result) {
 void check_range(std::uint32_t count, std::string_view input) {
   const auto result = check_disc_count(count);
   const bool accepted = count >= 1 && count <= max_disc_count;
-  const bool agrees = accepted ? result && *result == count
-                               : !result && result.error() == DiscCountError{Kind::OutOfRange, count};
+  const bool agrees =
+      accepted ? result && *result == count : !result && result.error() == DiscCountError{Kind::OutOfRange, count};
   if (!agrees) {
     const std::string got = result ? "Ok(" + std::to_string(*result) + ")" : result.error().debug();
     report_mismatch("check_disc_count(" + std::to_string(count) + ")", input, got,

@@ -8,8 +8,7 @@ std::string DiscCountError::debug() const {
     case Kind::InvalidDigit: return "InvalidDigit";
     case Kind::Overflow: return "Overflow";
     case Kind::OutOfRange:
-      return "OutOfRange { count: " + std::to_string(count) + ", min: 1, max: " + std::to_string(max_disc_count) +
-             " }";
+      return "OutOfRange { count: " + std::to_string(count) + ", min: 1, max: " + std::to_string(max_disc_count) + " }";
   }
   return "DiscCountError";
 }
@@ -31,6 +30,7 @@ std::expected<std::uint32_t, DiscCountError> parse_disc_count(std::string_view t
 }
 
 std::expected<std::uint32_t, DiscCountError> check_disc_count(std::uint32_t count) {
-  if (count == 0 || count > max_disc_count) return std::unexpected(DiscCountError{DiscCountError::Kind::OutOfRange, count});
+  if (count == 0 || count > max_disc_count)
+    return std::unexpected(DiscCountError{DiscCountError::Kind::OutOfRange, count});
   return count;
 }

@@ -21,8 +21,8 @@ TEST(Chime, EachMoveAndItsReversePlayTheSamePitchesInOppositeOrder) {
     float first;
     float second;
   } moves[] = {
-      {1, 2, 3, 392.0F, 440.0F},     {2, 1, -3, 440.0F, 392.0F},    {1, 3, 2, 349.23F, 329.63F},
-      {3, 1, -2, 329.63F, 349.23F},  {2, 3, -1, 293.66F, 261.63F},  {3, 2, 1, 261.63F, 293.66F},
+      {1, 2, 3, 392.0F, 440.0F},    {2, 1, -3, 440.0F, 392.0F},   {1, 3, 2, 349.23F, 329.63F},
+      {3, 1, -2, 329.63F, 349.23F}, {2, 3, -1, 293.66F, 261.63F}, {3, 2, 1, 261.63F, 293.66F},
   };
   for (const auto& move : moves) {
     EXPECT_EQ(move_code(move.from, move.to), move.code);
@@ -53,9 +53,9 @@ TEST(Chime, NoteLengthIsTheWholeSquareRootTimes100) {
   const struct {
     std::uint32_t size;
     std::uint32_t length_ms;
-  } cases[] = {{1, 100},  {3, 100},  {4, 200},   {8, 200},   {9, 300},   {15, 300},   {16, 400},
-               {24, 400}, {35, 500}, {36, 600},  {99, 900},  {100, 1000}, {120, 1000}, {121, 1100},
-               {4294967295U, 6553600}};
+  } cases[] = {{1, 100},  {3, 100},    {4, 200},    {8, 200},    {9, 300},
+               {15, 300}, {16, 400},   {24, 400},   {35, 500},   {36, 600},
+               {99, 900}, {100, 1000}, {120, 1000}, {121, 1100}, {4294967295U, 6553600}};
   for (const auto& [size, length_ms] : cases) EXPECT_EQ(note_length_ms(size), length_ms) << size;
 }
 

@@ -32,11 +32,11 @@ TEST(DiscCount, RefusesWithTheKindOfTheFirstFailure) {
       {"+-5", Kind::InvalidDigit},
       {"0x10", Kind::InvalidDigit},
       {std::string("5\0", 2), Kind::InvalidDigit},
-      {"4294967296", Kind::Overflow},             // overflows in the addition
-      {"4294967300", Kind::Overflow},             // overflows in the multiplication
+      {"4294967296", Kind::Overflow},  // overflows in the addition
+      {"4294967300", Kind::Overflow},  // overflows in the multiplication
       {"99999999999", Kind::Overflow},
-      {"9999999999a", Kind::Overflow},            // the overflow comes before the letter
-      {"12a9999999999", Kind::InvalidDigit},      // the letter comes before the overflow
+      {"9999999999a", Kind::Overflow},        // the overflow comes before the letter
+      {"12a9999999999", Kind::InvalidDigit},  // the letter comes before the overflow
   };
   for (const auto& [text, kind] : cases) {
     const auto parsed = parse_disc_count(text);

@@ -92,7 +92,8 @@ std::optional<Expected> expected_outcome(const std::string& function, int n, int
   return std::nullopt;
 }
 
-void check(const SweepRun& run, const SweepRun& clean, const std::string& config, const std::optional<Expected>& expected) {
+void check(const SweepRun& run, const SweepRun& clean, const std::string& config,
+           const std::optional<Expected>& expected) {
   SCOPED_TRACE(config);
   const ProgramRun& result = run.result;
   ASSERT_TRUE(result.status == 0 || result.status == 2 || result.status == 101) << result.status << "\n" << result.err;
@@ -102,9 +103,12 @@ void check(const SweepRun& run, const SweepRun& clean, const std::string& config
   Lines moves;
   Lines failures;
   for (const std::string& line : result.out_lines()) {
-    if (line.starts_with("Found device: ")) devices.push_back(line);
-    else if (line.starts_with("Moving disc size ")) moves.push_back(line);
-    else failures.push_back(line);
+    if (line.starts_with("Found device: "))
+      devices.push_back(line);
+    else if (line.starts_with("Moving disc size "))
+      moves.push_back(line);
+    else
+      failures.push_back(line);
   }
   const Lines clean_lines = clean.result.out_lines();
   const Lines clean_moves(clean_lines.begin() + 1, clean_lines.end());
@@ -139,8 +143,8 @@ void check(const SweepRun& run, const SweepRun& clean, const std::string& config
       ASSERT_EQ(err.size(), 1U) << result.err;
       EXPECT_TRUE(err.front().starts_with("thread 'main' stopped: ")) << err.front();
       if (expected) {
-        EXPECT_TRUE(err.front().starts_with("thread 'main' stopped: a required result held an error: " +
-                                            expected->detail + ", at "))
+        EXPECT_TRUE(err.front().starts_with(
+            "thread 'main' stopped: a required result held an error: " + expected->detail + ", at "))
             << err.front();
       }
       break;
@@ -177,7 +181,8 @@ TEST(FaultSweep, EveryOpenAlCallOfATwoDiscRunFailingOnceAndFromThenOn) {
   for (const auto& [function, count] : calls_per_function) {
     for (int n = 1; n <= count + 1; ++n) {
       for (const bool always : {false, true}) {
-        const std::string config = "fail=" + function + ":" + std::to_string(n) + ":" + injected_code + (always ? ":always" : "");
+        const std::string config =
+            "fail=" + function + ":" + std::to_string(n) + ":" + injected_code + (always ? ":always" : "");
         // Exact outcomes are known for a failure that happens once; from then on, later calls fail too.
         const auto expected = always && n <= count ? std::nullopt : expected_outcome(function, n, count);
         pending.push_back({config, expected, std::async(std::launch::async, [config, &slots] {

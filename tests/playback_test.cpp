@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "fatal.hpp"
-#include "tone.hpp"
 #include "support/fake_audio.hpp"
 #include "support/reference_tones.hpp"
+#include "tone.hpp"
 
 namespace {
 
@@ -33,14 +33,11 @@ TEST_F(NotePlayback, OneNoteMakesTheseCallsInOrderOnBothPaths) {
     // are the reference frames of the note.
     const std::string fnv = hex16(reference_tone("440.0", 100).fnv1a);
     EXPECT_EQ(all_calls_since(first),
-              (Calls{current, "alGenSources(1, [1])", "alGetError() = 0x0",
-                     "alcGetIntegerv(dev1, 0x20003, 1) = [2]",
-                     current, "alGenBuffers(1, [2])", "alGetError() = 0x0",
-                     current, "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + fnv + ")", "alGetError() = 0x0",
-                     current, "alSourcei(1, 0x1009, 2)",
-                     current, "alSourcePlay(1)",
-                     current, "alDeleteSources(1, [1])",
-                     current, "alDeleteBuffers(1, [2])"}));
+              (Calls{current, "alGenSources(1, [1])", "alGetError() = 0x0", "alcGetIntegerv(dev1, 0x20003, 1) = [2]",
+                     current, "alGenBuffers(1, [2])", "alGetError() = 0x0", current,
+                     "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + fnv + ")", "alGetError() = 0x0", current,
+                     "alSourcei(1, 0x1009, 2)", current, "alSourcePlay(1)", current, "alDeleteSources(1, [1])", current,
+                     "alDeleteBuffers(1, [2])"}));
     EXPECT_EQ(fake_.live_sources(), 0U);
     EXPECT_EQ(fake_.live_buffers(), 0U);
   }
@@ -60,10 +57,10 @@ TEST_F(NotePlayback, ASourceThatCannotBeCreatedIsReturnedAndNothingElseIsMade) {
 
 TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheReport) {
   for (const auto& [rule, debug_form, calls] :
-       {std::tuple{"fail=alGenBuffers:1:0xA005", "OutOfMemory",
-                   Calls{"alGenBuffers", "alGetError", "alDeleteSources"}},
-        std::tuple{"fail=alBufferData:1:0xA003", "InvalidValue",
-                   Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers", "alDeleteSources"}}}) {
+       {std::tuple{"fail=alGenBuffers:1:0xA005", "OutOfMemory", Calls{"alGenBuffers", "alGetError", "alDeleteSources"}},
+        std::tuple{
+            "fail=alBufferData:1:0xA003", "InvalidValue",
+            Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers", "alDeleteSources"}}}) {
     SCOPED_TRACE(rule);
     fake_.reset();
     fake_.configure(rule);
@@ -73,7 +70,8 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
     testing::internal::CaptureStderr();
     EXPECT_THROW(render_and_play(context, 440.0F, 100, NoWait{&waits}), FatalStop);
     const std::string report = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(report.starts_with(std::string("thread 'main' stopped: a required result held an error: ") + debug_form + ", at src/playback.cpp:"))
+    EXPECT_TRUE(report.starts_with(std::string("thread 'main' stopped: a required result held an error: ") +
+                                   debug_form + ", at src/playback.cpp:"))
         << report;
     EXPECT_EQ(names_since(first), calls);
     EXPECT_TRUE(waits.empty());

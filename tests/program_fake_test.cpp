@@ -96,18 +96,42 @@ TEST(ProgramOnFake, EveryFatalPointOfStartUpReportsThenReleasesLatestFirst) {
     std::string debug_form;
     Lines released_after_report;
   } cases[] = {
-      {"missing entry point", "", FAKE_OPENAL_MISSING_DIR, "",
-       R"(Io(Os { code: 38, kind: Unsupported, message: "Function not implemented" }))", {}},
-      {"device name not UTF-8", R"(all_devices=Good\0Bad\xFF\0\0)", FAKE_OPENAL_DIR, "Found device: Good\n",
-       "Utf8Error { valid_up_to: 3, error_len: Some(1) }", {}},
-      {"default device", "fail=alcOpenDevice:1:0xA004", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
-       "InvalidDevice", {}},
-      {"listener position", "fail=alListenerfv@0x1004:1:0xA003", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
-       "InvalidValue", {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
-      {"listener velocity", "fail=alListenerfv@0x1006:1:0xA002", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
-       "InvalidEnum", {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
-      {"listener orientation", "fail=alListenerfv@0x100F:1:0x1234", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
-       "UnknownAlError(4660)", {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
+      {"missing entry point",
+       "",
+       FAKE_OPENAL_MISSING_DIR,
+       "",
+       R"(Io(Os { code: 38, kind: Unsupported, message: "Function not implemented" }))",
+       {}},
+      {"device name not UTF-8",
+       R"(all_devices=Good\0Bad\xFF\0\0)",
+       FAKE_OPENAL_DIR,
+       "Found device: Good\n",
+       "Utf8Error { valid_up_to: 3, error_len: Some(1) }",
+       {}},
+      {"default device",
+       "fail=alcOpenDevice:1:0xA004",
+       FAKE_OPENAL_DIR,
+       "Found device: Fake Device\n",
+       "InvalidDevice",
+       {}},
+      {"listener position",
+       "fail=alListenerfv@0x1004:1:0xA003",
+       FAKE_OPENAL_DIR,
+       "Found device: Fake Device\n",
+       "InvalidValue",
+       {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
+      {"listener velocity",
+       "fail=alListenerfv@0x1006:1:0xA002",
+       FAKE_OPENAL_DIR,
+       "Found device: Fake Device\n",
+       "InvalidEnum",
+       {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
+      {"listener orientation",
+       "fail=alListenerfv@0x100F:1:0x1234",
+       FAKE_OPENAL_DIR,
+       "Found device: Fake Device\n",
+       "UnknownAlError(4660)",
+       {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
@@ -140,17 +164,27 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothi
     std::string failure;
     std::size_t sources_asked;
   } cases[] = {
-      {"first source", "fail=alGenSources:1:0xA004", {"Moving disc size 1/1 from 1 to 3"},
-       "Failed to play sound: AUDIO ERROR: AL Invalid Operation", 1},
+      {"first source",
+       "fail=alGenSources:1:0xA004",
+       {"Moving disc size 1/1 from 1 to 3"},
+       "Failed to play sound: AUDIO ERROR: AL Invalid Operation",
+       1},
       // Unchecked calls leave their error for the next note's source check.
-      {"attach", "error=alSourcei:1:0xA003", {"Moving disc size 1/1 from 1 to 3"},
-       "Failed to play sound: AUDIO ERROR: ALC Invalid Value", 2},
-      {"play", "error=alSourcePlay:2:0xA005",
+      {"attach",
+       "error=alSourcei:1:0xA003",
+       {"Moving disc size 1/1 from 1 to 3"},
+       "Failed to play sound: AUDIO ERROR: ALC Invalid Value",
+       2},
+      {"play",
+       "error=alSourcePlay:2:0xA005",
        {"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2"},
-       "Failed to play sound: AUDIO ERROR: ALC Out of Memory", 3},
-      {"unknown code", "fail=alGenSources:4:0x7777",
+       "Failed to play sound: AUDIO ERROR: ALC Out of Memory",
+       3},
+      {"unknown code",
+       "fail=alGenSources:4:0x7777",
        {"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2"},
-       "Failed to play sound: AUDIO ERROR: Unknown AL error", 4},
+       "Failed to play sound: AUDIO ERROR: Unknown AL error",
+       4},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
@@ -167,8 +201,8 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothi
 }
 
 TEST(ProgramOnFake, ABufferThatCannotBeMadeIsFatalAndEverythingIsReleasedAfterTheReport) {
-  for (const auto& [config, debug_form] : {std::pair{"fail=alGenBuffers:2:0xA005", "OutOfMemory"},
-                                          {"fail=alBufferData:1:0xA003", "InvalidValue"}}) {
+  for (const auto& [config, debug_form] :
+       {std::pair{"fail=alGenBuffers:2:0xA005", "OutOfMemory"}, {"fail=alBufferData:1:0xA003", "InvalidValue"}}) {
     SCOPED_TRACE(config);
     const ProgramRun run = run_on_fake({"3"}, config);
     EXPECT_EQ(run.status, 101);

@@ -114,8 +114,8 @@ class RecordedRun : public testing::Test {
     // the program's own time between notes.
     const double span_s = notes.back().start_s - notes.front().start_s;
     EXPECT_GE(span_s, nominal_span_s - 2.0 * mixing_period_s);
-    EXPECT_LE(span_s, nominal_span_s + 2.0 * mixing_period_s +
-                          per_note_overhead_s * static_cast<double>(notes.size() - 1));
+    EXPECT_LE(span_s,
+              nominal_span_s + 2.0 * mixing_period_s + per_note_overhead_s * static_cast<double>(notes.size() - 1));
   }
 
   TempDir dir_;

@@ -59,8 +59,8 @@ std::vector<Move> moves_of(const SolvedRun& run) {
     unsigned to = 0;
     EXPECT_EQ(std::sscanf(line.c_str(), "Moving disc size %u/%u from %u to %u", &lo, &hi, &from, &to), 4) << line;
     EXPECT_EQ(lo, hi) << line;
-    EXPECT_EQ(line, move_line(lo, hi, static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)).substr(
-                        0, line.size()));
+    EXPECT_EQ(line,
+              move_line(lo, hi, static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)).substr(0, line.size()));
     moves.push_back({lo, static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)});
   }
   return moves;

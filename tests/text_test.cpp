@@ -7,7 +7,8 @@
 namespace {
 
 TEST(Utf8, ValidTextHasNoError) {
-  for (const std::string text : {"", "No Output", "caf\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x8E\xB5", "\xF4\x8F\xBF\xBF"}) {
+  for (const std::string text :
+       {"", "No Output", "caf\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x8E\xB5", "\xF4\x8F\xBF\xBF"}) {
     EXPECT_EQ(find_utf8_error(text), std::nullopt) << text;
   }
 }
@@ -17,15 +18,15 @@ TEST(Utf8, ErrorGivesValidPrefixAndBadSequenceLength) {
     std::string bytes;
     Utf8Error error;
   } cases[] = {
-      {"ab\xFF", {2, 1}},               // a byte that leads nothing
-      {"\x80", {0, 1}},                 // a lone continuation byte
-      {"\xC0\xAF", {0, 1}},             // overlong lead byte
-      {"\xE0\x80\x80", {0, 1}},         // overlong three-byte form: bad second byte
-      {"\xED\xA0\x80", {0, 1}},         // a surrogate
-      {"\xF4\x90\x80\x80", {0, 1}},     // above U+10FFFF
-      {"x\xE2\x82x", {1, 2}},           // the third byte is not a continuation
-      {"\xF0\x9F\x8Ex", {0, 3}},        // the fourth byte is not a continuation
-      {"caf\xC3", {3, std::nullopt}},   // ends inside a sequence
+      {"ab\xFF", {2, 1}},              // a byte that leads nothing
+      {"\x80", {0, 1}},                // a lone continuation byte
+      {"\xC0\xAF", {0, 1}},            // overlong lead byte
+      {"\xE0\x80\x80", {0, 1}},        // overlong three-byte form: bad second byte
+      {"\xED\xA0\x80", {0, 1}},        // a surrogate
+      {"\xF4\x90\x80\x80", {0, 1}},    // above U+10FFFF
+      {"x\xE2\x82x", {1, 2}},          // the third byte is not a continuation
+      {"\xF0\x9F\x8Ex", {0, 3}},       // the fourth byte is not a continuation
+      {"caf\xC3", {3, std::nullopt}},  // ends inside a sequence
       {"\xF0\x9F\x8E", {0, std::nullopt}},
   };
   for (const auto& [bytes, error] : cases) {

@@ -82,8 +82,8 @@ AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::option
   if (device == nullptr) return std::unexpected(AudioError::Kind::InvalidDevice);  // no error code is read
 
   ExtensionRecord efx = probe_alc_extension(al, device, "ALC_EXT_EFX", efx_constants, {});
-  PlaybackDevice opened(std::make_shared<const PlaybackDevice::Record>(library, std::move(device_name), device,
-                                                                      std::move(efx)));
+  PlaybackDevice opened(
+      std::make_shared<const PlaybackDevice::Record>(library, std::move(device_name), device, std::move(efx)));
   // A refused device is closed again as `opened` goes.
   if (auto version = check_version(library, device); !version) return std::unexpected(version.error());
   return opened;

@@ -142,8 +142,8 @@ std::string AudioError::debug() const {
     case Kind::UnknownAlError: return "UnknownAlError(" + std::to_string(std::get<std::int32_t>(payload_)) + ")";
     case Kind::UnsupportedVersion: {
       const auto& version = std::get<Version>(payload_);
-      return "UnsupportedVersion { major: " + std::to_string(version.major) + ", minor: " +
-             std::to_string(version.minor) + " }";
+      return "UnsupportedVersion { major: " + std::to_string(version.major) +
+             ", minor: " + std::to_string(version.minor) + " }";
     }
     case Kind::ExtensionNotPresent: return "ExtensionNotPresent";
     case Kind::NullError: return "NullError";

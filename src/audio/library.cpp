@@ -19,11 +19,14 @@ std::string_view loader_message(std::string_view what, const std::string& file_n
 // The three library-wide extensions and the names the probe asks for, in order.
 constexpr std::string_view enumerate_all_constants[] = {"ALC_DEFAULT_ALL_DEVICES_SPECIFIER",
                                                         "ALC_ALL_DEVICES_SPECIFIER"};
-constexpr std::string_view loopback_constants[] = {
-    "ALC_BYTE_SOFT",     "ALC_UNSIGNED_BYTE_SOFT", "ALC_SHORT_SOFT",          "ALC_UNSIGNED_SHORT_SOFT",
-    "ALC_INT_SOFT",      "ALC_UNSIGNED_INT_SOFT",  "ALC_FLOAT_SOFT",          "ALC_MONO_SOFT",
-    "ALC_STEREO_SOFT",   "ALC_QUAD_SOFT",          "ALC_5POINT1_SOFT",        "ALC_6POINT1_SOFT",
-    "ALC_7POINT1_SOFT",  "ALC_FORMAT_CHANNELS_SOFT", "ALC_FORMAT_TYPE_SOFT"};
+constexpr std::string_view loopback_constants[] = {"ALC_BYTE_SOFT",       "ALC_UNSIGNED_BYTE_SOFT",
+                                                   "ALC_SHORT_SOFT",      "ALC_UNSIGNED_SHORT_SOFT",
+                                                   "ALC_INT_SOFT",        "ALC_UNSIGNED_INT_SOFT",
+                                                   "ALC_FLOAT_SOFT",      "ALC_MONO_SOFT",
+                                                   "ALC_STEREO_SOFT",     "ALC_QUAD_SOFT",
+                                                   "ALC_5POINT1_SOFT",    "ALC_6POINT1_SOFT",
+                                                   "ALC_7POINT1_SOFT",    "ALC_FORMAT_CHANNELS_SOFT",
+                                                   "ALC_FORMAT_TYPE_SOFT"};
 constexpr std::string_view loopback_functions[] = {"alcLoopbackOpenDeviceSOFT", "alcIsRenderFormatSupportedSOFT",
                                                    "alcRenderSamplesSOFT"};
 constexpr std::string_view thread_context_functions[] = {"alcSetThreadContext", "alcGetThreadContext"};
@@ -39,8 +42,7 @@ std::optional<ALCenum> fallback_constant(std::string_view name) {
 /// One probe for both layers. `error` reads (and so clears) the layer's error state.
 ExtensionRecord probe_extension(std::span<const std::string_view> constants,
                                 std::span<const std::string_view> functions, const std::function<int()>& error,
-                                const std::function<bool()>& present,
-                                const std::function<int(const char*)>& enum_value,
+                                const std::function<bool()>& present, const std::function<int(const char*)>& enum_value,
                                 const std::function<void*(const char*)>& proc_address) {
   ExtensionRecord record;
   error();  // a stale error must not be taken for a failed look-up below

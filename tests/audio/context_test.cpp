@@ -20,10 +20,12 @@ TEST_F(ContextAndListener, ThreadLocalPathSetsTheThreadsContextWithoutTheProcess
   const AudioLibrary library = load();
   const AudioContext context = make_context(library);
   const std::size_t first = mark();
-  { const ContextGuard guard = make_current(context, true); EXPECT_FALSE(guard.owns_lock()); }
+  {
+    const ContextGuard guard = make_current(context, true);
+    EXPECT_FALSE(guard.owns_lock());
+  }
   { const ContextGuard guard = make_current(context, false); }
-  EXPECT_EQ(all_calls_since(first),
-            (Calls{"alcSetThreadContext(ctx1) = 1", "alcSetThreadContext(null) = 1"}));
+  EXPECT_EQ(all_calls_since(first), (Calls{"alcSetThreadContext(ctx1) = 1", "alcSetThreadContext(null) = 1"}));
   for (const std::string& call : fake_.calls()) EXPECT_FALSE(call.starts_with("alcMakeContextCurrent")) << call;
 }
 
@@ -37,8 +39,7 @@ TEST_F(ContextAndListener, ProcessWidePathHoldsTheLockAroundTheProcessCall) {
     EXPECT_TRUE(guard.owns_lock());
   }
   { const ContextGuard guard = make_current(context, false); }
-  EXPECT_EQ(all_calls_since(first),
-            (Calls{"alcMakeContextCurrent(ctx1) = 1", "alcMakeContextCurrent(null) = 1"}));
+  EXPECT_EQ(all_calls_since(first), (Calls{"alcMakeContextCurrent(ctx1) = 1", "alcMakeContextCurrent(null) = 1"}));
 }
 
 TEST_F(ContextAndListener, AnUnresolvedThreadFunctionMeansTheProcessWidePath) {
@@ -75,13 +76,14 @@ TEST_F(ContextAndListener, NewContextIsCurrentWhenCreated) {
   const std::size_t first = mark();
   const auto context = create_context(*device);
   ASSERT_TRUE(context.has_value()) << context.error();
-  EXPECT_EQ(all_calls_since(first),
-            (Calls{"alcCreateContext(dev1, null) = ctx1", "alcSetThreadContext(ctx1) = 1"}));
+  EXPECT_EQ(all_calls_since(first), (Calls{"alcCreateContext(dev1, null) = ctx1", "alcSetThreadContext(ctx1) = 1"}));
 }
 
 TEST_F(ContextAndListener, AFailedCreationIsTheDevicesErrorOrNullError) {
-  for (const auto& [code, expected] : {std::pair{"0", "NullError"}, {"0xA001", "InvalidDevice"},
-                                       {"0xA005", "OutOfMemory"}, {"0x1234", "UnknownAlcError(4660)"}}) {
+  for (const auto& [code, expected] : {std::pair{"0", "NullError"},
+                                       {"0xA001", "InvalidDevice"},
+                                       {"0xA005", "OutOfMemory"},
+                                       {"0x1234", "UnknownAlcError(4660)"}}) {
     SCOPED_TRACE(code);
     fake_.reset();
     fake_.configure(std::string("fail=alcCreateContext:1:") + code);
@@ -102,11 +104,13 @@ TEST_F(ContextAndListener, ListenerSettersPassTheirValuesAndReadTheError) {
   EXPECT_EQ(outcome(set_listener_position(context, {1.0F, -4.0F, 0.5F})), "ok");
   EXPECT_EQ(outcome(set_listener_velocity(context, {2.5F, 0.0F, 0.0F})), "ok");
   EXPECT_EQ(outcome(set_listener_orientation(context, {0.0F, 0.0F, 1.0F}, {0.0F, 1.0F, 0.0F})), "ok");
-  EXPECT_EQ(calls_since(first), (Calls{"alListenerfv(0x1004, [1,-4,0.5])", "alGetError() = 0x0",
-                                       "alListenerfv(0x1006, [2.5,0,0])", "alGetError() = 0x0",
-                                       "alListenerfv(0x100F, [0,0,1,0,1,0])", "alGetError() = 0x0"}));
-  for (const auto& [code, expected] : {std::pair{"0xA003", "InvalidValue"}, {"0xA002", "InvalidEnum"},
-                                       {"0xA001", "InvalidName"}, {"0x1234", "UnknownAlError(4660)"}}) {
+  EXPECT_EQ(calls_since(first),
+            (Calls{"alListenerfv(0x1004, [1,-4,0.5])", "alGetError() = 0x0", "alListenerfv(0x1006, [2.5,0,0])",
+                   "alGetError() = 0x0", "alListenerfv(0x100F, [0,0,1,0,1,0])", "alGetError() = 0x0"}));
+  for (const auto& [code, expected] : {std::pair{"0xA003", "InvalidValue"},
+                                       {"0xA002", "InvalidEnum"},
+                                       {"0xA001", "InvalidName"},
+                                       {"0x1234", "UnknownAlError(4660)"}}) {
     fake_.configure(std::string("fail=alListenerfv:1:") + code);
     EXPECT_EQ(outcome(set_listener_velocity(context, {1.0F, 2.0F, 3.0F})), expected);
   }
@@ -124,8 +128,7 @@ TEST_F(ContextAndListener, ReleaseClearsTheCurrentContextDestroysItThenClosesThe
       first = mark();
     }
     const std::string clear = thread_local_path ? "alcSetThreadContext(null) = 1" : "alcMakeContextCurrent(null) = 1";
-    EXPECT_EQ(all_calls_since(first),
-              (Calls{clear, "alcDestroyContext(ctx1)", "alcCloseDevice(dev1) = 1"}));
+    EXPECT_EQ(all_calls_since(first), (Calls{clear, "alcDestroyContext(ctx1)", "alcCloseDevice(dev1) = 1"}));
     EXPECT_EQ(loader_spy::events(), (Calls{"open " + fake_openal_path, "close " + fake_openal_path}));
   }
 }

@@ -45,10 +45,8 @@ TEST(AudioErrors, SameNumberDifferentLayer) {
     AudioError alc;
     AudioError al;
   } cases[] = {
-      {0xA001, Kind::InvalidDevice, Kind::InvalidName},
-      {0xA002, Kind::InvalidContext, Kind::InvalidEnum},
-      {0xA003, Kind::InvalidEnum, Kind::InvalidValue},
-      {0xA004, Kind::InvalidValue, Kind::InvalidOperation},
+      {0xA001, Kind::InvalidDevice, Kind::InvalidName}, {0xA002, Kind::InvalidContext, Kind::InvalidEnum},
+      {0xA003, Kind::InvalidEnum, Kind::InvalidValue},  {0xA004, Kind::InvalidValue, Kind::InvalidOperation},
       {0xA005, Kind::OutOfMemory, Kind::OutOfMemory},
   };
   for (const auto& [code, alc, al] : cases) {

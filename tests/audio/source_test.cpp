@@ -31,7 +31,8 @@ TEST_F(SourcesBuffers, AnEmptyNoteStoresZeroBytes) {
   const auto buffer = create_buffer(context, {}, 44100);
   ASSERT_TRUE(buffer.has_value()) << buffer.error();
   EXPECT_EQ(buffer->frame_count(), 0U);
-  EXPECT_TRUE(calls_since(first).at(2).starts_with("alBufferData(1, 0x1101, size=0, freq=44100")) << calls_since(first).at(2);
+  EXPECT_TRUE(calls_since(first).at(2).starts_with("alBufferData(1, 0x1101, size=0, freq=44100"))
+      << calls_since(first).at(2);
 }
 
 TEST_F(SourcesBuffers, AFrequencyOpenAlRefusesDeletesTheNewName) {
@@ -43,9 +44,9 @@ TEST_F(SourcesBuffers, AFrequencyOpenAlRefusesDeletesTheNewName) {
 }
 
 TEST_F(SourcesBuffers, AuxiliarySendTableIsSizedByTheDevice) {
-  for (const auto& [config, sends, asks] : {std::tuple{"max_aux_sends=4", 4U, true},
-                                            std::tuple{"max_aux_sends=-3", 0U, true},
-                                            std::tuple{"device_extensions=ALC_ENUMERATE_ALL_EXT", 0U, false}}) {
+  for (const auto& [config, sends, asks] :
+       {std::tuple{"max_aux_sends=4", 4U, true}, std::tuple{"max_aux_sends=-3", 0U, true},
+        std::tuple{"device_extensions=ALC_ENUMERATE_ALL_EXT", 0U, false}}) {
     SCOPED_TRACE(config);
     fake_.reset();
     fake_.configure(config);
@@ -62,8 +63,10 @@ TEST_F(SourcesBuffers, AttachingASecondBufferLetsTheFirstGoOnlyAfterTheSwap) {
   const AudioContext context = make_context(load());
   auto source = create_source(context);
   const std::size_t first = mark();
-  ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");
-  ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");
+  ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))),
+            "ok");
+  ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))),
+            "ok");
   const auto calls = calls_since(first);
   EXPECT_EQ(Calls(calls.end() - 2, calls.end()), (Calls{"alSourcei(1, 0x1009, 3)", "alDeleteBuffers(1, [2])"}));
 }
@@ -116,7 +119,8 @@ TEST_F(SourcesBuffers, UncheckedCallsLeaveTheirErrorForTheNextCheck) {
   const AudioContext context = make_context(load());
   {
     auto source = create_source(context);
-    EXPECT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))), "ok");
+    EXPECT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))),
+              "ok");
   }
   EXPECT_EQ(outcome(create_source(context)), "InvalidValue");
 }

@@ -65,7 +65,8 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   int open_streams = 2;
   while (open_streams > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       kill(child, SIGKILL);
       break;
@@ -98,10 +99,9 @@ ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::v
   const TempDir dir;
 #ifdef HANOI_SANITIZED
   // valgrind cannot run a sanitized program: the sanitizers check it, writing to a log of their own.
-  std::vector<std::string> checked_env{
-      "ASAN_OPTIONS=exitcode=99:detect_leaks=1:log_path=" + dir.file("memcheck"),
-      "UBSAN_OPTIONS=exitcode=99:print_stacktrace=1:log_path=" + dir.file("memcheck"),
-      "LSAN_OPTIONS=exitcode=99:suppressions=" HANOI_LSAN_SUPPRESSIONS};
+  std::vector<std::string> checked_env{"ASAN_OPTIONS=exitcode=99:detect_leaks=1:log_path=" + dir.file("memcheck"),
+                                       "UBSAN_OPTIONS=exitcode=99:print_stacktrace=1:log_path=" + dir.file("memcheck"),
+                                       "LSAN_OPTIONS=exitcode=99:suppressions=" HANOI_LSAN_SUPPRESSIONS};
   checked_env.insert(checked_env.end(), env.begin(), env.end());
   ProgramRun run = run_program(argv, checked_env, timeout);
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {

@@ -8,7 +8,7 @@
 struct ProgramRun {
   std::string out;
   std::string err;
-  int status = -1;  // the exit status; 128 plus the signal's number when a signal ended it
+  int status = -1;       // the exit status; 128 plus the signal's number when a signal ended it
   std::string memcheck;  // valgrind's report, for a run under memcheck: empty when clean
   std::vector<std::string> out_lines() const;
   std::vector<std::string> err_lines() const;
