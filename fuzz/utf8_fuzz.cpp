@@ -140,7 +140,7 @@ void check_argument(std::string_view input) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   encoding_prefixes();
   return 0;
 }

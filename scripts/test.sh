@@ -25,3 +25,6 @@ ctest --test-dir build/sanitize --output-on-failure -j "$jobs" --label-exclude s
 
 # The parsers of outside input, fuzzed for a short while with libFuzzer (clang 16).
 scripts/fuzz.sh --short
+
+# Every C++ file against .clang-format and .clang-tidy, with both builds' compile commands.
+scripts/check_style.sh

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Checks every C++ file of the tree against .clang-format and .clang-tidy: scripts/check_style.sh
+# clang-tidy reads the compile commands of the plain build (build/test) and of the fuzz build
+# (build/fuzz), which scripts/test.sh makes before it runs this.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/lib/common.sh
+
+ensure_packages clang-format clang-tidy-16
+mapfile -t files < <(git ls-files '*.cpp' '*.hpp' '*.h')
+
+clang-format --dry-run --Werror "${files[@]}"
+say "clang-format: ${#files[@]} files as .clang-format has them"
+
+# One compile database for both builds (CMake writes each as a JSON array, one entry per line
+# group), spelling the standard the way clang 16 knows it.
+for build in build/test build/fuzz; do
+  [ -f "$build/compile_commands.json" ] || { say "$build has no compile_commands.json: run scripts/test.sh"; exit 1; }
+done
+mkdir -p build/tidy
+{
+  sed '$d' build/test/compile_commands.json
+  echo ','
+  sed '1d' build/fuzz/compile_commands.json
+} | sed 's/-std=c++23/-std=c++2b/g' >build/tidy/compile_commands.json
+# Headers are checked through the files that include them (HeaderFilterRegex).
+run-clang-tidy-16 -p build/tidy -quiet -j "$(nproc)" "${files[@]/#/$PWD/}" >build/tidy/report.txt 2>&1 || {
+  grep -E '(warning|error):' build/tidy/report.txt | sort -u >&2
+  say "clang-tidy found the problems above (whole report: build/tidy/report.txt)"
+  exit 1
+}
+say "clang-tidy: no findings"
