@@ -12,7 +12,8 @@ inline constexpr int failed_note_exit_status = 2;
 /// Waits out a note: the sleep alone stands for its length; the source is never queried.
 using NoteWait = std::function<void(std::uint32_t length_ms)>;
 
-/// Sleeps the calling thread for `length_ms`, measured from the call on the monotonic clock.
+/// Waits `length_ms`, measured from the call on the monotonic clock: asleep until shortly before
+/// the end, then reading the clock, so that it returns on time rather than a wake-up's delay late.
 void sleep_for_note(std::uint32_t length_ms);
 
 /// Plays one note on a fresh source and buffer and returns once `wait` has waited out its length;

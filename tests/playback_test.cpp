@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "fatal.hpp"
 #include "support/fake_audio.hpp"
 #include "support/reference_tones.hpp"
@@ -86,6 +88,14 @@ TEST_F(NotePlayback, ALengthBeyondAnyRunnableNoteIsRefusedBeforeAnyBuffer) {
   std::vector<std::uint32_t> waits;
   EXPECT_EQ(outcome(render_and_play(context, 440.0F, max_tone_length_ms + 1, NoWait{&waits})), "InvalidValue");
   EXPECT_EQ(names_since(first), (Calls{"alGenSources", "alGetError", "alcGetIntegerv", "alDeleteSources"}));
+}
+
+TEST(NoteWait, TwoNotesTakeAtLeastTheirLengthsTogether) {
+  // Only the lower bound is certain on a busy machine: a note is never cut short by its wait.
+  const auto start = std::chrono::steady_clock::now();
+  sleep_for_note(100);
+  sleep_for_note(100);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
 }
 
 }  // namespace
