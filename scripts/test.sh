@@ -7,13 +7,14 @@ source scripts/lib/common.sh
 # Tests also need GoogleTest, OpenAL Soft's openal-info (the device list to compare with), ALSA's
 # library (OpenAL Soft's ALSA backend, pointed at a device that does not exist), valgrind (runs of
 # the program are checked for memory errors and leaks), dpkg-dev (the Debian package's library
-# dependencies) and groff (the manual page's markup).
-ensure_packages "${run_packages[@]}" libgtest-dev openal-info libasound2 valgrind dpkg-dev groff-base
+# dependencies), groff (the manual page's markup) and Google Benchmark (the benchmarks are built
+# with the tests, so that they keep compiling; scripts/bench.sh runs them).
+ensure_packages "${run_packages[@]}" libgtest-dev libbenchmark-dev openal-info libasound2 valgrind dpkg-dev groff-base
 
 jobs=$(nproc)
 
 # The plain build: every test; the program's runs are checked by valgrind's memcheck.
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANOI_WERROR=ON
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANOI_WERROR=ON -DHANOI_BENCH=ON
 cmake --build build/test -j "$jobs"
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 

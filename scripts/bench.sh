@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the benchmarks in build/bench and runs them: scripts/bench.sh
+# Every figure is measured side by side with its reference in the same run and printed as a ratio
+# (peak memory as a difference); a table of the goals closes the output. A missed goal is shown as
+# MISS and is not an error: the status is non-zero only when something could not be built or run.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/lib/common.sh
+
+# Google Benchmark for the synthesis benchmark; openal-info is the reference for start-up and memory.
+ensure_packages "${run_packages[@]}" libbenchmark-dev openal-info
+
+build=build/bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DHANOI_BENCH=ON -DHANOI_TESTS=OFF >/dev/null
+cmake --build "$build" --target hanoi-chimes tone_bench playback_bench startup_bench -j "$(nproc)" >/dev/null
+
+# Every OpenAL run uses OpenAL Soft's null backend: it mixes in real time with no sound card.
+export ALSOFT_DRIVERS=null
+
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
+# Runs one benchmark, showing its output without the summary lines, which are kept for the end.
+run() {
+  printf '\n== %s\n' "$1"
+  shift
+  "$@" | tee -a "$summary" | { grep -v '^SUMMARY ' || true; }
+}
+
+printf 'machine: %s cores, %s, Linux %s\n' "$(nproc)" \
+  "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)" "$(uname -r)"
+printf 'load average before the run: %s\n' "$(cut -d ' ' -f 1-3 /proc/loadavg)"
+
+run 'Synthesis: render_tone against a bare sinf loop over the same frames' "$build/bench/tone_bench"
+run 'Playback on the null backend: time beyond the note lengths' "$build/bench/playback_bench" 200
+run 'Start-up and peak memory against openal-info' \
+  "$build/bench/startup_bench" "$PWD/$build/hanoi-chimes" "$(command -v openal-info)" 40
+
+printf '\n== Goals\n%-52s %-18s %-12s %s\n' figure measured goal verdict
+sed -n 's/^SUMMARY //p' "$summary"
