@@ -5,28 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "text.hpp"
+
 // What the fuzz targets share: a readable form of an input and the report of a result that
 // disagrees with the model. The report aborts, so libFuzzer keeps the input as a crash.
 
-/// The bytes in double quotes, printable ASCII as is and every other byte as \xNN.
-inline std::string quoted(std::string_view bytes) {
-  static constexpr char hex[] = "0123456789ABCDEF";
-  std::string text = "\"";
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      text += '\\';
-      text += c;
-    } else if (byte >= 0x20 && byte <= 0x7E) {
-      text += c;
-    } else {
-      text += "\\x";
-      text += hex[byte >> 4U];
-      text += hex[byte & 0xFU];
-    }
-  }
-  return text + "\"";
-}
+/// The bytes in double quotes, printable ASCII as is and every other byte as \xNN: the form the
+/// program gives a raw argument, which the UTF-8 target checks by reading it back.
+inline std::string quoted(std::string_view bytes) { return RawArgument{std::string(bytes)}.debug(); }
 
 [[noreturn]] inline void report_mismatch(std::string_view what, std::string_view input, const std::string& got,
                                          const std::string& expected) {
