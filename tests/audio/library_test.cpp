@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "fatal.hpp"
 #include "support/fake_audio.hpp"
 #include "support/run_program.hpp"
 
@@ -67,6 +68,35 @@ TEST_F(LibraryLoading, AMissingEntryPointClosesTheLibraryAndFails) {
   ASSERT_FALSE(library.has_value());
   EXPECT_EQ(library.error().debug(), R"(Io(Os { code: 38, kind: Unsupported, message: "Function not implemented" }))");
   EXPECT_EQ(loader_spy::events(), (Events{"open " + missing, "close " + missing}));
+}
+
+TEST_F(LibraryLoading, AFailedOpenWithoutALoaderMessageStopsTheRunThere) {
+  // The first name fails as usual, the second without a message; the third would open.
+  loader_spy::redirect({{"OpenAL.framework/OpenAL", fake_openal_path}});
+  loader_spy::fail_open_silently("libopenal.dylib");
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(load_audio_library(), FatalStop);
+  const std::string report = testing::internal::GetCapturedStderr();
+  loader_spy::fail_open_silently("");
+  loader_spy::redirect({});
+  EXPECT_TRUE(
+      report.starts_with("thread 'main' stopped: opening a library failed without an error from the "
+                         "loader: libopenal.dylib, at src/audio/library.cpp:"))
+      << report;
+  EXPECT_TRUE(loader_spy::events().empty());
+}
+
+using LibraryLoadingDeathTest = LibraryLoading;
+
+TEST_F(LibraryLoadingDeathTest, AFailedCloseEndsTheProcessWithTheFatalStatus) {
+  EXPECT_EXIT(
+      {
+        const AudioLibrary library = load();
+        loader_spy::fail_close(true);
+      },
+      testing::ExitedWithCode(101),
+      "^thread 'main' stopped: closing the audio library failed: no message, at "
+      "src/audio/library.cpp:[0-9]+:[0-9]+\n$");
 }
 
 TEST_F(LibraryLoading, VersionIsCheckedWithTheNullDevice) {

@@ -11,6 +11,8 @@ struct Spy {
   std::vector<std::string> events;
   std::map<void*, std::string> names;
   std::map<std::string, std::string> targets;
+  std::string silent_open;
+  bool close_fails = false;
 };
 
 Spy& spy() {
@@ -31,6 +33,8 @@ extern "C" void* dlopen(const char* file, int mode) {
   std::string path = name;
   {
     std::lock_guard lock(spy().mutex);
+    // Failing before the real dlopen leaves the loader's message state as the caller cleared it.
+    if (!name.empty() && name == spy().silent_open) return nullptr;
     if (!spy().targets.empty() && name.find('/') == std::string::npos) {
       const auto target = spy().targets.find(name);
       path = target != spy().targets.end() ? target->second : "/nonexistent-library-folder/" + name;
@@ -51,6 +55,7 @@ extern "C" int dlclose(void* handle) {
     std::lock_guard lock(spy().mutex);
     const auto known = spy().names.find(handle);
     spy().events.push_back("close " + (known != spy().names.end() ? known->second : std::string("?")));
+    if (spy().close_fails) return -1;
   }
   return real_dlclose(handle);
 }
@@ -70,6 +75,16 @@ void clear_events() {
 void redirect(std::map<std::string, std::string> targets) {
   std::lock_guard lock(spy().mutex);
   spy().targets = std::move(targets);
+}
+
+void fail_open_silently(std::string name) {
+  std::lock_guard lock(spy().mutex);
+  spy().silent_open = std::move(name);
+}
+
+void fail_close(bool fail) {
+  std::lock_guard lock(spy().mutex);
+  spy().close_fails = fail;
 }
 
 }  // namespace loader_spy

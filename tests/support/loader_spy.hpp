@@ -18,4 +18,11 @@ void clear_events();
 /// without a '/' fails as a missing file. An empty map ends the redirection.
 void redirect(std::map<std::string, std::string> targets);
 
+/// From now on, dlopen of `name` fails and leaves no message for dlerror, like a loader that
+/// reports no error. An empty name ends this.
+void fail_open_silently(std::string name);
+
+/// From now on (or, given false, no longer), dlclose fails and closes nothing.
+void fail_close(bool fail);
+
 }  // namespace loader_spy
