@@ -17,8 +17,8 @@ std::string_view loader_message(std::string_view what, const std::string& file_n
 }
 
 // The three library-wide extensions and the names the probe asks for, in order.
-constexpr std::string_view enumerate_all_constants[] = {"ALC_DEFAULT_ALL_DEVICES_SPECIFIER",
-                                                        "ALC_ALL_DEVICES_SPECIFIER"};
+constexpr std::string_view enumerate_all_constants[] = {"ALC_ALL_DEVICES_SPECIFIER",
+                                                        "ALC_DEFAULT_ALL_DEVICES_SPECIFIER"};
 constexpr std::string_view loopback_constants[] = {"ALC_BYTE_SOFT",       "ALC_UNSIGNED_BYTE_SOFT",
                                                    "ALC_SHORT_SOFT",      "ALC_UNSIGNED_SHORT_SOFT",
                                                    "ALC_INT_SOFT",        "ALC_UNSIGNED_INT_SOFT",
