@@ -52,6 +52,8 @@ constexpr std::pair<std::string_view, ALCenum> kEnums[] = {FAKE_ENUM(ALC_DEFAULT
                                                            FAKE_ENUM(ALC_EFX_MAJOR_VERSION),
                                                            FAKE_ENUM(ALC_EFX_MINOR_VERSION),
                                                            FAKE_ENUM(ALC_MAX_AUXILIARY_SENDS),
+                                                           FAKE_ENUM(ALC_CONNECTED),
+                                                           FAKE_ENUM(ALC_DEVICE_LATENCY_SOFT),
                                                            FAKE_ENUM(ALC_FORMAT_CHANNELS_SOFT),
                                                            FAKE_ENUM(ALC_FORMAT_TYPE_SOFT),
                                                            FAKE_ENUM(ALC_BYTE_SOFT),
@@ -99,6 +101,16 @@ ALCcontext* ALC_APIENTRY alcGetThreadContext() {
   return context;
 }
 
+void ALC_APIENTRY alcGetInteger64vSOFT(ALCdevice* device, ALCenum pname, ALsizei size, ALCint64SOFT* values) {
+  Call c{"alcGetInteger64vSOFT", device, Enum{pname}, size};
+  ALCdevice* open = fake::open_device(c.s, device);
+  const bool answered =
+      !c.fails && open != nullptr && pname == ALC_DEVICE_LATENCY_SOFT && size > 0 && values != nullptr;
+  if (!c.fails && !answered) c.alc_error() = open == nullptr ? ALC_INVALID_DEVICE : ALC_INVALID_ENUM;
+  if (answered) *values = c.s.config.latency_ns;
+  c.result(answered ? "[" + fake::text(c.s.config.latency_ns) + "]" : "[]");
+}
+
 FAKE_STUB(ALCdevice*, alcLoopbackOpenDeviceSOFT, (const ALCchar* deviceName), deviceName)
 FAKE_STUB(ALCboolean, alcIsRenderFormatSupportedSOFT,
           (ALCdevice * device, ALCsizei freq, ALCenum channels, ALCenum type), device, freq, Enum{channels}, Enum{type})
@@ -106,8 +118,9 @@ FAKE_STUB(void, alcRenderSamplesSOFT, (ALCdevice * device, ALCvoid*, ALCsizei sa
 
 #define FAKE_FUNCTION(name) std::pair<std::string_view, void*>(#name, reinterpret_cast<void*>(&(name)))
 const std::pair<std::string_view, void*> kExtensionFunctions[] = {
-    FAKE_FUNCTION(alcSetThreadContext), FAKE_FUNCTION(alcGetThreadContext), FAKE_FUNCTION(alcLoopbackOpenDeviceSOFT),
-    FAKE_FUNCTION(alcIsRenderFormatSupportedSOFT), FAKE_FUNCTION(alcRenderSamplesSOFT)};
+    FAKE_FUNCTION(alcSetThreadContext),       FAKE_FUNCTION(alcGetThreadContext),
+    FAKE_FUNCTION(alcLoopbackOpenDeviceSOFT), FAKE_FUNCTION(alcIsRenderFormatSupportedSOFT),
+    FAKE_FUNCTION(alcRenderSamplesSOFT),      FAKE_FUNCTION(alcGetInteger64vSOFT)};
 #undef FAKE_FUNCTION
 
 // Whether an ALC query goes ahead: the call is not made to fail, `device` is NULL or open (else
@@ -132,8 +145,8 @@ std::optional<ALCint> integer(Call& c, const ALCdevice* open, ALCenum param, ALC
   } else if (param == ALC_MAJOR_VERSION || param == ALC_MINOR_VERSION) {
     const auto& version = open != nullptr ? config.device_version : config.null_version;
     if (version) return param == ALC_MAJOR_VERSION ? version->major : version->minor;
-  } else if (param == ALC_MAX_AUXILIARY_SENDS) {
-    if (open != nullptr) return config.max_aux_sends;
+  } else if (param == ALC_MAX_AUXILIARY_SENDS || param == ALC_CONNECTED) {
+    if (open != nullptr) return param == ALC_CONNECTED ? ALCint{open->connected} : config.max_aux_sends;
     c.alc_error() = ALC_INVALID_DEVICE;
   } else {
     c.alc_error() = ALC_INVALID_ENUM;

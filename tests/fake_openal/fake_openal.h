@@ -14,12 +14,14 @@
  *
  *   alcGetString answers the device lists, default names and ALC_EXTENSIONS from the configuration
  *   (a device list asked of an opened device: its name). alcGetIntegerv answers
- *   ALC_MAJOR/MINOR_VERSION and, on an opened device only, ALC_MAX_AUXILIARY_SENDS.
+ *   ALC_MAJOR/MINOR_VERSION and, on an opened device only, ALC_MAX_AUXILIARY_SENDS and ALC_CONNECTED
+ *   (1 until a disconnect= rule hits); alcGetInteger64vSOFT answers ALC_DEVICE_LATENCY_SOFT there.
  *   alcGetEnumValue and alGetEnumValue know the names of ALC_ENUMERATE_ALL_EXT, ALC_EXT_EFX's
- *   version and send count, ALC_SOFT_loopback and AL_EXT_FLOAT32, the one AL extension.
- *   alcGetProcAddress hands out alcSetThreadContext, alcGetThreadContext and the three
- *   ALC_SOFT_loopback functions (never exported by name; the loopback ones only record their
- *   calls); alGetProcAddress hands out nothing.
+ *   version and send count, ALC_CONNECTED, ALC_DEVICE_LATENCY_SOFT, ALC_SOFT_loopback and
+ *   AL_EXT_FLOAT32, the one AL extension. alcGetProcAddress hands out alcSetThreadContext,
+ *   alcGetThreadContext, alcGetInteger64vSOFT and the three ALC_SOFT_loopback functions (never
+ *   exported by name; the loopback ones only record their calls); alGetProcAddress hands out
+ *   nothing.
  *
  *   Errors: one pending ALC error per device plus one for the null device (a new error replaces
  *   it), one AL error per context (the first stays until read). alcGetError and alGetError return
@@ -76,10 +78,13 @@
  *       null_extensions=<names>          ALC_ENUMERATE_ALL_EXT ALC_SOFT_loopback
  *                                        ALC_EXT_thread_local_context
  *       device_extensions=<names>        ALC_ENUMERATE_ALL_EXT ALC_EXT_EFX ALC_SOFT_loopback
- *                                        ALC_EXT_thread_local_context
+ *                                        ALC_EXT_thread_local_context ALC_EXT_disconnect
+ *                                        ALC_SOFT_device_clock
  *       max_aux_sends=<int>              2    ALC_MAX_AUXILIARY_SENDS
+ *       latency_ns=<int>                 25000000  ALC_DEVICE_LATENCY_SOFT
  *       fail=<function>[@<arg>]:<N>:<code>[:always]
  *       error=<function>[@<arg>]:<N>:<code>[:always]
+ *       disconnect=<function>[@<arg>]:<N>[:always]
  *   A rule counts the calls to <function> (an entry point or extension function) made after it was
  *   configured; with @<arg> only calls with an argument recorded as that string ("<arg>") or, when
  *   <arg> is a number, as that enum (0x...). The N-th counted call is hit (with :always, every one
@@ -88,6 +93,7 @@
  *             written; alcCloseDevice still retires the device), and <code> becomes the pending
  *             error; alcGetError / alGetError return <code> and leave the pending error alone.
  *     error=  the call works normally, then <code> becomes the pending error.
+ *     disconnect=  before the call acts, every open device becomes disconnected.
  *   The code goes to the current context for AL calls; for ALC calls to the device argument, or
  *   the device of a context argument live when the call began, if that device is still open, else
  *   to the null device. The calls' own ALC errors go the same way.

@@ -35,7 +35,7 @@ constexpr std::string_view kFunctions =
     " alSourceUnqueueBuffers alGenBuffers alDeleteBuffers alIsBuffer alBufferData alBufferf alBuffer3f alBufferfv"
     " alBufferi alBuffer3i alBufferiv alGetBufferf alGetBuffer3f alGetBufferfv alGetBufferi alGetBuffer3i"
     " alGetBufferiv alcSetThreadContext alcGetThreadContext alcLoopbackOpenDeviceSOFT"
-    " alcIsRenderFormatSupportedSOFT alcRenderSamplesSOFT ";
+    " alcIsRenderFormatSupportedSOFT alcRenderSamplesSOFT alcGetInteger64vSOFT ";
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
@@ -121,21 +121,22 @@ std::vector<std::string> split_names(std::string_view text) {
   return names;
 }
 
-// <function>[@<arg>]:<N>:<code>[:always], read from the right so that <arg> may hold ':'.
-Rule parse_rule(std::string_view text, bool fail) {
+// <function>[@<arg>]:<N>:<code>[:always], without :<code> for a disconnect, read from the right so
+// that <arg> may hold ':'.
+Rule parse_rule(std::string_view text, Rule::Kind kind) {
   Rule rule;
-  rule.fail = fail;
+  rule.kind = kind;
   rule.always = text.ends_with(":always");
   if (rule.always) text.remove_suffix(std::string_view(":always").size());
-  const auto code_colon = text.rfind(':');
-  if (code_colon == std::string_view::npos || code_colon == 0 ||
-      text.rfind(':', code_colon - 1) == std::string_view::npos) {
-    throw BadEntry("expected <function>[@<arg>]:<N>:<code>[:always]");
+  if (kind != Rule::Kind::Disconnect) {
+    const auto code_colon = text.rfind(':');
+    if (code_colon == std::string_view::npos) throw BadEntry("expected <function>[@<arg>]:<N>:<code>[:always]");
+    rule.code = static_cast<ALenum>(number(text.substr(code_colon + 1), 0, 0x7FFFFFFF));
+    text = text.substr(0, code_colon);
   }
-  const auto nth_colon = text.rfind(':', code_colon - 1);
-  rule.nth = static_cast<unsigned long long>(
-      number(text.substr(nth_colon + 1, code_colon - nth_colon - 1), 1, 0x7FFFFFFFFFFFFFFF));
-  rule.code = static_cast<ALenum>(number(text.substr(code_colon + 1), 0, 0x7FFFFFFF));
+  const auto nth_colon = text.rfind(':');
+  if (nth_colon == std::string_view::npos || nth_colon == 0) throw BadEntry("expected <function>[@<arg>]:<N>");
+  rule.nth = static_cast<unsigned long long>(number(text.substr(nth_colon + 1), 1, 0x7FFFFFFFFFFFFFFF));
   const std::string_view head = text.substr(0, nth_colon);
   const auto at = head.find('@');
   rule.function = head.substr(0, at);
@@ -171,8 +172,14 @@ void apply_entry(std::string_view key, std::string_view value, Config& config) {
     config.device_extensions = split_names(value);
   } else if (key == "max_aux_sends") {
     config.max_aux_sends = static_cast<ALCint>(number(trimmed, -0x80000000LL, 0x7FFFFFFF));
-  } else if (key == "fail" || key == "error") {
-    config.rules.push_back(parse_rule(trimmed, key == "fail"));
+  } else if (key == "latency_ns") {
+    config.latency_ns = number(trimmed, -0x7FFFFFFFFFFFFFFF, 0x7FFFFFFFFFFFFFFF);
+  } else if (key == "fail") {
+    config.rules.push_back(parse_rule(trimmed, Rule::Kind::Fail));
+  } else if (key == "error") {
+    config.rules.push_back(parse_rule(trimmed, Rule::Kind::Error));
+  } else if (key == "disconnect") {
+    config.rules.push_back(parse_rule(trimmed, Rule::Kind::Disconnect));
   } else {
     throw BadEntry("unknown key");
   }
@@ -344,7 +351,11 @@ void Call::apply_rules() {
     if (!rule.arg_forms.empty() && std::ranges::find_first_of(rule.arg_forms, args_) == rule.arg_forms.end()) continue;
     ++rule.seen;
     if (rule.always ? rule.seen < rule.nth : rule.seen != rule.nth) continue;
-    auto& code_of_kind = rule.fail ? fail_code : error_code;
+    if (rule.kind == Rule::Kind::Disconnect) {
+      for (const auto& device : s.devices) device->connected = false;
+      continue;
+    }
+    auto& code_of_kind = rule.kind == Rule::Kind::Fail ? fail_code : error_code;
     if (!code_of_kind) code_of_kind = rule.code;
   }
   fails = fail_code.has_value();

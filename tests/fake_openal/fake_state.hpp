@@ -34,6 +34,7 @@
 // handle is only ever compared against the registry before use.
 struct ALCdevice_struct {
   bool open = true;
+  bool connected = true;  // false once a disconnect= rule hit
   std::string name;
   ALCenum error = ALC_NO_ERROR;
 };
@@ -52,9 +53,10 @@ struct ALCcontext_struct {
 
 namespace fake {
 
-// One fail= or error= entry.
+// One fail=, error= or disconnect= entry.
 struct Rule {
-  bool fail = false;
+  enum class Kind : std::uint8_t { Fail, Error, Disconnect };
+  Kind kind = Kind::Fail;
   std::string function;
   std::vector<std::string> arg_forms;  // how an @arg may appear in the record; empty: any call
   unsigned long long nth = 1;
@@ -77,9 +79,11 @@ struct Config {
   std::optional<Version> device_version{Version{}};
   std::vector<std::string> null_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_SOFT_loopback",
                                            "ALC_EXT_thread_local_context"};
-  std::vector<std::string> device_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_EXT_EFX", "ALC_SOFT_loopback",
-                                             "ALC_EXT_thread_local_context"};
+  std::vector<std::string> device_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_EXT_EFX",
+                                             "ALC_SOFT_loopback",     "ALC_EXT_thread_local_context",
+                                             "ALC_EXT_disconnect",    "ALC_SOFT_device_clock"};
   ALCint max_aux_sends = 2;
+  ALCint64SOFT latency_ns = 25'000'000;
   std::vector<Rule> rules;
 };
 
