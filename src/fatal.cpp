@@ -2,28 +2,19 @@
 
 #include <cstdio>
 #include <cstdlib>
-
-std::string fatal_report(std::string_view message, const std::source_location& where) {
-  std::string report = "thread 'main' stopped: ";
-  report += message;
-  report += ", at ";
-  report += where.file_name();
-  report += ':';
-  report += std::to_string(where.line());
-  report += ':';
-  report += std::to_string(where.column());
-  return report;
-}
+#include <iostream>
 
 namespace {
 
+/// Writes the one-line report: thread "main", the message and the position of the failing check.
+/// It allocates nothing, so that it also serves when memory has run out.
 void write_report(std::string_view message, const std::source_location& where) {
-  std::string line = fatal_report(message, where);
-  line += '\n';
   // Standard output goes first, so the report follows every line that was written before it. If
   // either stream cannot be written there is nowhere left to say so.
-  static_cast<void>(std::fflush(stdout));
-  static_cast<void>(std::fwrite(line.data(), 1, line.size(), stderr));
+  std::cout.flush();
+  static_cast<void>(std::fprintf(stderr, "thread 'main' stopped: %.*s, at %s:%u:%u\n", static_cast<int>(message.size()),
+                                 message.data(), where.file_name(), static_cast<unsigned>(where.line()),
+                                 static_cast<unsigned>(where.column())));
 }
 
 }  // namespace
@@ -36,4 +27,11 @@ void fatal(std::string_view message, std::source_location where) {
 void fatal_exit(std::string_view message, std::source_location where) {
   write_report(message, where);
   std::exit(fatal_exit_status);
+}
+
+void stop_on_failed_allocation() {
+  std::set_new_handler([] {
+    write_report("memory allocation failed", std::source_location::current());
+    throw AllocationStop{};
+  });
 }

@@ -2,6 +2,7 @@
 
 #include <concepts>
 #include <expected>
+#include <new>
 #include <source_location>
 #include <string>
 #include <string_view>
@@ -12,11 +13,11 @@
 /// latest first, and the entry then exits with `fatal_exit_status`. Only `fatal` throws it.
 struct FatalStop {};
 
-inline constexpr int fatal_exit_status = 101;
+/// The fatal stop of a failed allocation; a `std::bad_alloc` too, as whatever called the allocator
+/// expects.
+struct AllocationStop : std::bad_alloc, FatalStop {};
 
-/// The one-line fatal error report: thread "main", the message and the position of the failing
-/// check, without the trailing newline.
-std::string fatal_report(std::string_view message, const std::source_location& where);
+inline constexpr int fatal_exit_status = 101;
 
 /// Writes the fatal error report to standard error, then unwinds to the entry.
 [[noreturn]] void fatal(std::string_view message, std::source_location where = std::source_location::current());
@@ -24,6 +25,10 @@ std::string fatal_report(std::string_view message, const std::source_location& w
 /// Writes the fatal error report and ends the process at once with status 101. Only for the places
 /// that cannot unwind (a destructor); everything else uses `fatal`.
 [[noreturn]] void fatal_exit(std::string_view message, std::source_location where = std::source_location::current());
+
+/// Makes an allocation that fails anywhere in the run a fatal stop instead of an abort: the report
+/// is written (without allocating), then the run unwinds to the entry.
+void stop_on_failed_allocation();
 
 /// The lead-in of every report about a result that had to hold a value.
 inline constexpr std::string_view required_lead_in = "a required result held an error: ";

@@ -1,6 +1,5 @@
 // hanoi-chimes: solves the Tower of Hanoi and plays every move as a chime of two notes.
 
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,8 +7,10 @@
 #include "audio/context.hpp"
 #include "disc_count.hpp"
 #include "fatal.hpp"
+#include "output.hpp"
 #include "playback.hpp"
 #include "solver.hpp"
+#include "stop_signals.hpp"
 #include "text.hpp"
 
 namespace {
@@ -25,8 +26,10 @@ int run(int argc, char** argv) {
   if (arguments.size() >= 2) discs = required(check_disc_count(required(parse_disc_count(arguments[1]))));
 
   const AudioContext context = required(open_audio());
+  wait_for_play_out(context);
   ContextPlayer player(context);
   move_tower(std::cout, player, discs, 1, 3, 1, discs);
+  finish_playback(context);
   // The context goes first (then the device and the library with it), the arguments after.
   return 0;
 }
@@ -34,11 +37,21 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Each line is out when its newline is written, before the sound that follows it.
-  static_cast<void>(std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ));  // fails only on a bad mode
+  // Before anything is opened and before OpenAL starts its threads.
+  guard_standard_streams();
+  hold_stop_signals();
+  stop_on_failed_allocation();
+  // Standard output is written a line at a time (write_line flushes each), straight to its
+  // descriptor, so that a line that cannot be written is known at once.
+  std::ios::sync_with_stdio(false);
   try {
-    return run(argc, argv);
+    const int status = run(argc, argv);
+    // A stop signal that came after the last wait still ends the run by that signal.
+    if (const auto signal = take_pending_stop_signal()) end_by_signal(*signal);
+    return status;
   } catch (const FatalStop&) {
     return fatal_exit_status;
+  } catch (const SignalStop& stop) {
+    end_by_signal(stop.signal);
   }
 }

@@ -1,13 +1,14 @@
 #include "playback.hpp"
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 
 #include "audio/source.hpp"
 #include "fatal.hpp"
+#include "output.hpp"
+#include "stop_signals.hpp"
 #include "tone.hpp"
 
 namespace {
@@ -19,18 +20,27 @@ namespace {
 // the clock, which costs a fraction of a percent of one core.
 constexpr std::chrono::microseconds clock_watch{500};
 
+/// The end of a run on a note that cannot be played: its failure line, then status 2.
+[[noreturn]] void end_on_failed_note(const AudioError& error) {
+  write_line(std::cout, "Failed to play sound: " + std::string(error.text()) + "\n");
+  // The context, the device and the library are left to the system.
+  std::exit(failed_note_exit_status);
+}
+
 }  // namespace
 
 void sleep_for_note(std::uint32_t length_ms) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(length_ms);
-  std::this_thread::sleep_until(end - clock_watch);
+  wait_until(end - clock_watch);
   while (Clock::now() < end) {
   }
 }
 
 AudioResult<void> render_and_play(const AudioContext& context, float frequency_hz, std::uint32_t length_ms,
                                   const NoteWait& wait) {
+  // A lost device plays nothing: the note fails before anything is made for it.
+  if (auto connected = check_connected(context.device()); !connected) return connected;
   auto source = create_source(context);
   if (!source) return std::unexpected(source.error());
 
@@ -48,11 +58,21 @@ AudioResult<void> render_and_play(const AudioContext& context, float frequency_h
 }
 
 void play_note(const AudioContext& context, float frequency_hz, std::uint32_t length_ms) {
-  if (auto played = render_and_play(context, frequency_hz, length_ms); !played) {
-    std::cout << "Failed to play sound: " << played.error().text() << '\n';
-    // exit flushes standard output; the context, the device and the library are left to the system.
-    std::exit(failed_note_exit_status);
-  }
+  if (auto played = render_and_play(context, frequency_hz, length_ms); !played) end_on_failed_note(played.error());
+}
+
+void wait_for_play_out(const AudioContext& context, const NoteWait& wait) {
+  const auto latency = context.device().latency();
+  if (!latency) return;
+  // A negative latency is no wait; one past `max_play_out` is not believed beyond it.
+  const auto play_out = std::chrono::ceil<std::chrono::milliseconds>(*latency);
+  wait(static_cast<std::uint32_t>(std::clamp(play_out, std::chrono::milliseconds{0}, max_play_out).count()));
+}
+
+void finish_playback(const AudioContext& context, const NoteWait& wait) {
+  if (auto checked = check_pending_error(context); !checked) end_on_failed_note(checked.error());
+  wait_for_play_out(context, wait);
+  if (auto connected = check_connected(context.device()); !connected) end_on_failed_note(connected.error());
 }
 
 void ContextPlayer::play_note(float frequency_hz, std::uint32_t length_ms) {

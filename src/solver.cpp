@@ -1,6 +1,7 @@
 #include "solver.hpp"
 
 #include "chime.hpp"
+#include "output.hpp"
 
 std::uint8_t spare_peg(std::uint8_t from, std::uint8_t to) {
   if (from == 1 && to == 2) return 3;
@@ -20,8 +21,8 @@ std::string move_line(std::uint32_t lo, std::uint32_t hi, std::uint8_t from, std
 void move_tower(std::ostream& out, NotePlayer& player, std::uint32_t n, std::uint8_t from, std::uint8_t to,
                 std::uint32_t lo, std::uint32_t hi) {
   if (n == 1) {
-    // Standard output is line-buffered: the line is out before its chime starts.
-    out << move_line(lo, hi, from, to);
+    // The line is out before its chime starts.
+    write_line(out, move_line(lo, hi, from, to));
     play_chime(player, from, to, lo);
     return;
   }

@@ -35,11 +35,11 @@ TEST_F(NotePlayback, OneNoteMakesTheseCallsInOrderOnBothPaths) {
     // are the reference frames of the note.
     const std::string fnv = hex16(reference_tone("440.0", 100).fnv1a);
     EXPECT_EQ(all_calls_since(first),
-              (Calls{current, "alGenSources(1, [1])", "alGetError() = 0x0", "alcGetIntegerv(dev1, 0x20003, 1) = [2]",
-                     current, "alGenBuffers(1, [2])", "alGetError() = 0x0", current,
-                     "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + fnv + ")", "alGetError() = 0x0", current,
-                     "alSourcei(1, 0x1009, 2)", current, "alSourcePlay(1)", current, "alDeleteSources(1, [1])", current,
-                     "alDeleteBuffers(1, [2])"}));
+              (Calls{"alcGetIntegerv(dev1, 0x313, 1) = [1]", current, "alGenSources(1, [1])", "alGetError() = 0x0",
+                     "alcGetIntegerv(dev1, 0x20003, 1) = [2]", current, "alGenBuffers(1, [2])", "alGetError() = 0x0",
+                     current, "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + fnv + ")", "alGetError() = 0x0",
+                     current, "alSourcei(1, 0x1009, 2)", current, "alSourcePlay(1)", current, "alDeleteSources(1, [1])",
+                     current, "alDeleteBuffers(1, [2])"}));
     EXPECT_EQ(fake_.live_sources(), 0U);
     EXPECT_EQ(fake_.live_buffers(), 0U);
   }
@@ -53,8 +53,85 @@ TEST_F(NotePlayback, ASourceThatCannotBeCreatedIsReturnedAndNothingElseIsMade) {
   const auto played = render_and_play(context, 440.0F, 100, NoWait{&waits});
   EXPECT_EQ(outcome(played), "InvalidOperation");
   EXPECT_EQ(played.error().text(), "AUDIO ERROR: AL Invalid Operation");
-  EXPECT_EQ(names_since(first), (Calls{"alGenSources", "alGetError"}));
+  EXPECT_EQ(names_since(first), (Calls{"alcGetIntegerv", "alGenSources", "alGetError"}));
   EXPECT_TRUE(waits.empty());
+}
+
+TEST_F(NotePlayback, ALostDeviceFailsTheNoteBeforeAnythingIsMadeForIt) {
+  const struct {
+    std::string config;
+    std::string outcome;
+    Calls calls;
+  } cases[] = {
+      {"disconnect=alcGetIntegerv@0x313:1", "InvalidDevice", {"alcGetIntegerv(dev1, 0x313, 1) = [0]"}},
+      // A query that fails writes nothing: the device is not taken for lost.
+      {"fail=alcGetIntegerv@0x313:1:0xA001", "ok", {"alcGetIntegerv(dev1, 0x313, 1) = []"}},
+      // Without ALC_EXT_disconnect there is nothing to ask.
+      {"device_extensions=ALC_EXT_EFX", "ok", {}},
+  };
+  for (const auto& [config, expected_outcome, first_calls] : cases) {
+    SCOPED_TRACE(config);
+    fake_.reset();
+    fake_.configure(config);
+    const AudioContext context = make_context(load());
+    const std::size_t first = mark();
+    std::vector<std::uint32_t> waits;
+    const auto played = render_and_play(context, 440.0F, 100, NoWait{&waits});
+    EXPECT_EQ(outcome(played), expected_outcome);
+    const auto calls = calls_since(first);
+    ASSERT_GE(calls.size(), first_calls.size() + (played ? 1 : 0));
+    EXPECT_EQ(Calls(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(first_calls.size())), first_calls);
+    if (played) {
+      EXPECT_TRUE(calls[first_calls.size()].starts_with("alGenSources")) << calls[first_calls.size()];
+    } else {
+      EXPECT_EQ(played.error().text(), "AUDIO ERROR: ALC Invalid Device");
+      EXPECT_EQ(calls.size(), first_calls.size());
+      EXPECT_EQ(fake_.live_sources(), 0U);
+    }
+  }
+}
+
+TEST_F(NotePlayback, TheEndOfARunReadsTheLastErrorThenLetsTheDevicePlayOutThenAsksForIt) {
+  const struct {
+    std::string config;
+    Calls calls;
+    std::vector<std::uint32_t> waits;
+  } cases[] = {
+      {"latency_ns=25000000",
+       {"alGetError() = 0x0", "alcGetInteger64vSOFT(dev1, 0x1601, 1) = [25000000]",
+        "alcGetIntegerv(dev1, 0x313, 1) = [1]"},
+       {25}},
+      // Whole milliseconds, rounded up; never more than a second, never less than nothing.
+      {"latency_ns=1",
+       {"alGetError() = 0x0", "alcGetInteger64vSOFT(dev1, 0x1601, 1) = [1]", "alcGetIntegerv(dev1, 0x313, 1) = [1]"},
+       {1}},
+      {"latency_ns=5000000000",
+       {"alGetError() = 0x0", "alcGetInteger64vSOFT(dev1, 0x1601, 1) = [5000000000]",
+        "alcGetIntegerv(dev1, 0x313, 1) = [1]"},
+       {1000}},
+      {"latency_ns=-3000000",
+       {"alGetError() = 0x0", "alcGetInteger64vSOFT(dev1, 0x1601, 1) = [-3000000]",
+        "alcGetIntegerv(dev1, 0x313, 1) = [1]"},
+       {0}},
+      // OpenAL Soft before 1.20 has no name for the latency query: its standard value serves.
+      {"fail=alcGetEnumValue@ALC_DEVICE_LATENCY_SOFT:1:0",
+       {"alGetError() = 0x0", "alcGetInteger64vSOFT(dev1, 0x1601, 1) = [25000000]",
+        "alcGetIntegerv(dev1, 0x313, 1) = [1]"},
+       {25}},
+      // A device that reports no latency is released at once.
+      {"device_extensions=ALC_EXT_EFX", {"alGetError() = 0x0"}, {}},
+  };
+  for (const auto& [config, calls, expected_waits] : cases) {
+    SCOPED_TRACE(config);
+    fake_.reset();
+    fake_.configure(config);
+    const AudioContext context = make_context(load());
+    const std::size_t first = mark();
+    std::vector<std::uint32_t> waits;
+    finish_playback(context, NoWait{&waits});
+    EXPECT_EQ(calls_since(first), calls);
+    EXPECT_EQ(waits, expected_waits);
+  }
 }
 
 TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheReport) {
@@ -68,7 +145,7 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
     fake_.configure(rule);
     const AudioContext context = make_context(load());
     std::vector<std::uint32_t> waits;
-    const std::size_t first = mark() + 4;  // after the source's calls
+    const std::size_t first = mark() + 5;  // after the device's and the source's calls
     testing::internal::CaptureStderr();
     EXPECT_THROW(render_and_play(context, 440.0F, 100, NoWait{&waits}), FatalStop);
     const std::string report = testing::internal::GetCapturedStderr();
@@ -87,7 +164,8 @@ TEST_F(NotePlayback, ALengthBeyondAnyRunnableNoteIsRefusedBeforeAnyBuffer) {
   const std::size_t first = mark();
   std::vector<std::uint32_t> waits;
   EXPECT_EQ(outcome(render_and_play(context, 440.0F, max_tone_length_ms + 1, NoWait{&waits})), "InvalidValue");
-  EXPECT_EQ(names_since(first), (Calls{"alGenSources", "alGetError", "alcGetIntegerv", "alDeleteSources"}));
+  EXPECT_EQ(names_since(first),
+            (Calls{"alcGetIntegerv", "alGenSources", "alGetError", "alcGetIntegerv", "alDeleteSources"}));
 }
 
 TEST(NoteWait, TwoNotesTakeAtLeastTheirLengthsTogether) {

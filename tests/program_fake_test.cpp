@@ -2,9 +2,12 @@
 // each leaves on the two streams, what was released, and no memory error or leak (memcheck).
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/reference_tones.hpp"
@@ -157,12 +160,17 @@ TEST(ProgramOnFake, AFailedContextCreationIsReportedAfterTheDeviceIsClosed) {
 }
 
 TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothing) {
+  const Lines all_moves{"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2",
+                        "Moving disc size 1/1 from 3 to 2", "Moving disc size 3/3 from 1 to 3",
+                        "Moving disc size 1/1 from 2 to 1", "Moving disc size 2/2 from 2 to 3",
+                        "Moving disc size 1/1 from 1 to 3"};
   const struct {
     std::string name;
     std::string config;
     Lines moves_printed;
     std::string failure;
     std::size_t sources_asked;
+    std::string last_call = "alGetError";  // the check that failed: nothing is released after it
   } cases[] = {
       {"first source",
        "fail=alGenSources:1:0xA004",
@@ -185,6 +193,18 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothi
        {"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2"},
        "Failed to play sound: AUDIO ERROR: Unknown AL error",
        4},
+      // No next note reads what the last one left: the end of the run does.
+      {"last play", "error=alSourcePlay:14:0xA004", all_moves,
+       "Failed to play sound: AUDIO ERROR: AL Invalid Operation", 14},
+      // A device lost while a note plays fails the next one before anything is made for it.
+      {"lost device",
+       "disconnect=alSourcePlay:2",
+       {"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2"},
+       "Failed to play sound: AUDIO ERROR: ALC Invalid Device",
+       2,
+       "alcGetIntegerv"},
+      {"lost during the last note", "disconnect=alSourcePlay:14", all_moves,
+       "Failed to play sound: AUDIO ERROR: ALC Invalid Device", 14, "alcGetIntegerv"},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
@@ -196,7 +216,7 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothi
     EXPECT_EQ(run.out_lines(), expected);
     const Lines calls = run.err_lines();
     EXPECT_EQ(count(calls, "alGenSources"), test.sources_asked);
-    EXPECT_EQ(names_of(calls).back(), "alGetError");  // nothing is released after the failed check
+    EXPECT_EQ(names_of(calls).back(), test.last_call);
   }
 }
 
@@ -213,5 +233,93 @@ TEST(ProgramOnFake, ABufferThatCannotBeMadeIsFatalAndEverythingIsReleasedAfterTh
                                           "alcDestroyContext", "alcCloseDevice"}));
   }
 }
+
+/// The program on the fake without memcheck (which would watch the shell, or report on a run that
+/// a signal ends), run by `bash -c script` with the program's path as $0 and `args` after it.
+ProgramRun run_through_shell(const std::string& script, const std::vector<std::string>& args,
+                             const std::string& config = "", const OutputWatch& watch = {}) {
+  std::vector<std::string> argv{"/bin/bash", "-c", script, program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run_program(
+      argv, {"LD_LIBRARY_PATH=" FAKE_OPENAL_DIR, "FAKE_OPENAL_CONFIG=" + config, "FAKE_OPENAL_LOG=/dev/stderr"},
+      std::chrono::seconds(60), watch);
+}
+
+TEST(ProgramOnFake, AFailedWriteIsFatalAtTheFirstLineAndNothingIsPlayed) {
+  for (const auto& [redirect, debug_form] :
+       {std::pair{">/dev/full", R"(Os { code: 28, kind: StorageFull, message: "No space left on device" })"},
+        // The program finds standard output closed, whatever it opens afterwards.
+        {">&-", R"(Os { code: 9, kind: Other, message: "Bad file descriptor" })"}}) {
+    SCOPED_TRACE(redirect);
+    const ProgramRun run = run_through_shell("exec \"$0\" \"$@\" " + std::string(redirect), {"2"});
+    EXPECT_EQ(run.status, 101);
+    const Stderr err = split_at_report(run);
+    EXPECT_TRUE(err.report.starts_with(report_lead + debug_form + ", at src/audio/context.cpp:")) << err.report;
+    EXPECT_EQ(count(err.before, "alcOpenDevice"), 0U);  // the device line comes before the device
+  }
+}
+
+TEST(ProgramOnFake, EveryLineIsOutBeforeTheNotesThatFollowIt) {
+  // The fake's record goes to the same pipe as the program's lines, each record line as its call
+  // is made: a line held back in a buffer would show up after the calls of its notes.
+  const ProgramRun run =
+      run_program({program, "2"}, {"LD_LIBRARY_PATH=" FAKE_OPENAL_DIR, "FAKE_OPENAL_LOG=/dev/stdout"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  Lines order;
+  for (const std::string& line : run.out_lines()) {
+    if (line.starts_with("Moving disc size ")) order.push_back(line.substr(17, 3));
+    if (line.starts_with("alSourcePlay(")) order.push_back("play");
+  }
+  EXPECT_EQ(order, (Lines{"1/1", "play", "play", "2/2", "play", "play", "1/1", "play", "play"}));
+}
+
+TEST(ProgramOnFake, AReaderThatGoesAwayEndsTheRunBySigpipeAfterReleasingEverything) {
+  // head takes the device line and the first move; the next move's line finds no reader.
+  const ProgramRun run = run_through_shell(R"("$0" "$@" | head -n 2; exit "${PIPESTATUS[0]}")", {"3"});
+  EXPECT_EQ(run.status, 128 + SIGPIPE);
+  EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");
+  const Lines calls = run.err_lines();  // nothing but the record: no report
+  EXPECT_EQ(count(calls, "alGenSources"), 2U);
+  ASSERT_GE(calls.size(), 3U);
+  EXPECT_EQ(names_of(Lines(calls.end() - 3, calls.end())),
+            (Lines{"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}));
+}
+
+TEST(ProgramOnFake, AStopSignalEndsTheNoteAndTheRunByThatSignalAfterReleasingEverything) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    bool sent = false;
+    // Sent 50 ms into the first note, of 100 ms.
+    const ProgramRun run = run_through_shell(R"(exec "$0" "$@")", {"3"}, "", [&](pid_t child, const std::string& out) {
+      if (sent || out.find("Moving disc size") == std::string::npos) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      kill(child, signal);
+      sent = true;
+    });
+    EXPECT_EQ(run.status, 128 + signal);
+    EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");  // nothing more
+    const Lines calls = run.err_lines();
+    EXPECT_EQ(count(calls, "alSourcePlay"), 1U);
+    ASSERT_GE(calls.size(), 8U);
+    // The note's source and buffer go while it plays, then the context and the device.
+    EXPECT_EQ(names_of(Lines(calls.end() - 8, calls.end())),
+              (Lines{"alSourcePlay", "alcSetThreadContext", "alDeleteSources", "alcSetThreadContext", "alDeleteBuffers",
+                     "alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}));
+  }
+}
+
+#ifndef HANOI_SANITIZED  // the sanitizers cannot run with a limit on address space
+TEST(ProgramOnFake, AnAllocationThatFailsIsFatalAndEverythingIsReleasedAfterTheReport) {
+  // An absurd send count asks for 8 GiB for one source's table, past the 2 GB allowed here.
+  const ProgramRun run =
+      run_through_shell(R"(exec prlimit --as=2000000000 "$0" "$@")", {"2"}, "max_aux_sends=2147483647");
+  EXPECT_EQ(run.status, 101);
+  EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 2\n");
+  const Stderr err = split_at_report(run);
+  EXPECT_TRUE(err.report.starts_with("thread 'main' stopped: memory allocation failed, at src/")) << err.report;
+  EXPECT_EQ(names_of(err.after), (Lines{"alcSetThreadContext", "alDeleteSources", "alcSetThreadContext",
+                                        "alcDestroyContext", "alcCloseDevice"}));
+}
+#endif
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <AL/alext.h>
 
 #include "fatal.hpp"
+#include "output.hpp"
 #include "text.hpp"
 
 namespace {
@@ -69,6 +70,11 @@ AudioResult<AudioContext> create_context(const PlaybackDevice& device) {
   return created;
 }
 
+AudioResult<void> check_pending_error(const AudioContext& context) {
+  const ContextGuard guard = make_current(context, true);
+  return check_al_error(context.library());
+}
+
 AudioResult<void> set_listener_position(const AudioContext& context, const Vector3& position) {
   return set_listener(context, AL_POSITION, position.data());
 }
@@ -88,7 +94,7 @@ AudioResult<AudioContext> open_audio(std::ostream& out, std::span<const std::str
   // Every device line is out before the device is opened, so a failure to open comes after them.
   for (const std::string& name : list_output_devices(library)) {
     if (const auto bad = find_utf8_error(name)) fatal(std::string(required_lead_in) + bad->debug());
-    out << "Found device: " << name << '\n';
+    write_line(out, "Found device: " + name + "\n");
   }
 
   const PlaybackDevice device = required(open_device(library));

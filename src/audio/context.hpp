@@ -39,6 +39,9 @@ using ContextGuard = std::unique_lock<std::mutex>;
 /// the device's ALC error, or `NullError` when there is none.
 AudioResult<AudioContext> create_context(const PlaybackDevice& device);
 
+/// Reads the AL error pending on `context` once, under its guard: what an unchecked call left.
+AudioResult<void> check_pending_error(const AudioContext& context);
+
 using Vector3 = std::array<float, 3>;
 AudioResult<void> set_listener_position(const AudioContext& context, const Vector3& position);
 AudioResult<void> set_listener_velocity(const AudioContext& context, const Vector3& velocity);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,14 +30,23 @@ class PlaybackDevice {
   const std::optional<std::string>& name() const;
   /// ALC_MAX_AUXILIARY_SENDS when the device offers ALC_EXT_EFX and the constant resolved.
   std::optional<ALCenum> max_auxiliary_sends_query() const;
+  /// How long what OpenAL has mixed takes to be heard (ALC_SOFT_device_clock's
+  /// ALC_DEVICE_LATENCY_SOFT); nothing when the device does not offer the query.
+  std::optional<std::chrono::nanoseconds> latency() const;
 
  private:
   struct Record;
   explicit PlaybackDevice(std::shared_ptr<const Record> record) : record_(std::move(record)) {}
   friend AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::optional<std::string_view> name);
+  friend AudioResult<void> check_connected(const PlaybackDevice& device);
 
   std::shared_ptr<const Record> record_;
 };
+
+/// `InvalidDevice` once OpenAL reports the device lost (ALC_EXT_disconnect's ALC_CONNECTED reads 0):
+/// a server that went away, a recording whose disk is full. Success while it plays, and always on
+/// a device without the extension.
+AudioResult<void> check_connected(const PlaybackDevice& device);
 
 /// Opens the named device; with no name, the device OpenAL names as its default, asked for first.
 /// A refused open is `InvalidDevice`; a device below ALC 1.1 is closed again (`UnsupportedVersion`).

@@ -1,5 +1,6 @@
 #include "audio/library.hpp"
 
+#include <AL/alext.h>
 #include <dlfcn.h>
 
 #include <cstring>
@@ -31,11 +32,14 @@ constexpr std::string_view loopback_functions[] = {"alcLoopbackOpenDeviceSOFT", 
                                                    "alcRenderSamplesSOFT"};
 constexpr std::string_view thread_context_functions[] = {"alcSetThreadContext", "alcGetThreadContext"};
 
-/// Some implementations give no value for these EFX names; they take the standard values instead.
+/// Some implementations give no value for these names; they take the standard values instead. The
+/// EFX effect-slot names are often missing; OpenAL Soft before 1.20 offers ALC_SOFT_device_clock
+/// and its function but does not know the name of its latency query.
 std::optional<ALCenum> fallback_constant(std::string_view name) {
   if (name == "AL_EFFECTSLOT_EFFECT") return 1;
   if (name == "AL_EFFECTSLOT_GAIN") return 2;
   if (name == "AL_EFFECTSLOT_AUXILIARY_SEND_AUTO") return 3;
+  if (name == "ALC_DEVICE_LATENCY_SOFT") return ALC_DEVICE_LATENCY_SOFT;
   return std::nullopt;
 }
 

@@ -73,12 +73,16 @@ AudioResult<SoundSource> create_source(const AudioContext& context) {
     library.entry_points().alGenSources(1, &name);
     if (auto checked = check_al_error(library); !checked) return std::unexpected(checked.error());
   }
+  // The source owns its name from here on: if its send table cannot be allocated, the name is
+  // deleted again as the run stops.
+  SoundSource source(context, name);
   // Sized with no guard held: the query is ALC, on the device. A negative count means no sends.
   ALCint sends = 0;
   if (const auto query = context.device().max_auxiliary_sends_query()) {
     library.entry_points().alcGetIntegerv(context.device().handle(), *query, 1, &sends);
   }
-  return SoundSource(context, name, std::vector<ALint>(static_cast<std::size_t>(std::max(sends, 0)), 0));
+  source.auxiliary_sends_.assign(static_cast<std::size_t>(std::max(sends, 0)), 0);
+  return source;
 }
 
 AudioResult<SampleBuffer> create_buffer(const AudioContext& context, std::vector<Mono16> frames, ALsizei frequency) {

@@ -59,8 +59,7 @@ class SoundSource {
   void play();
 
  private:
-  SoundSource(AudioContext context, ALuint name, std::vector<ALint> auxiliary_sends)
-      : auxiliary_sends_(std::move(auxiliary_sends)), context_(std::move(context)), name_(name) {}
+  SoundSource(AudioContext context, ALuint name) : context_(std::move(context)), name_(name) {}
   friend AudioResult<SoundSource> create_source(const AudioContext& context);
 
   // Declared first so that it goes last, after the source name is deleted and after the context

@@ -30,7 +30,7 @@ std::vector<std::string> ProgramRun::out_lines() const { return split_lines(out)
 std::vector<std::string> ProgramRun::err_lines() const { return split_lines(err); }
 
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                       std::chrono::seconds timeout) {
+                       std::chrono::seconds timeout, const OutputWatch& watch) {
   std::array<int, 2> out_pipe{};
   std::array<int, 2> err_pipe{};
   if (pipe2(out_pipe.data(), O_CLOEXEC) != 0 || pipe2(err_pipe.data(), O_CLOEXEC) != 0) {
@@ -78,6 +78,7 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
       const ssize_t got = read(streams[i].fd, chunk.data(), chunk.size());
       if (got > 0) {
         sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
+        if (i == 0 && watch) watch(child, run.out);
       } else {
         close(streams[i].fd);
         streams[i].fd = -1;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,10 +17,14 @@ struct ProgramRun {
   std::vector<std::string> err_lines() const;
 };
 
+/// Called while a program runs, each time its standard output has grown: the program's process and
+/// everything it wrote there so far. A test can act on the running program from here.
+using OutputWatch = std::function<void(pid_t program, const std::string& out)>;
+
 /// Runs `argv` (the program's path first, with no search) with the environment changed by `env`:
 /// "NAME=value" sets a variable, a bare "NAME" removes it. A run longer than `timeout` is killed.
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-                       std::chrono::seconds timeout = std::chrono::seconds(300));
+                       std::chrono::seconds timeout = std::chrono::seconds(300), const OutputWatch& watch = {});
 
 /// The same with memory checking: under valgrind's memcheck, or, in a sanitizer build, with the
 /// sanitizers' own checks. Either reports any memory error and any leak of memory the program owns
