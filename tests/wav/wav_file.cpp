@@ -170,6 +170,15 @@ std::expected<Signal, std::string> parse_wav(std::span<const std::byte> bytes) {
   return std::unexpected(std::string(format ? "no data chunk" : "no fmt chunk"));
 }
 
+Signal decode_pcm16(std::span<const std::byte> bytes, double sample_rate, unsigned channels) {
+  const Format format{.tag = format_pcm,
+                      .channels = channels,
+                      .rate = static_cast<std::uint32_t>(sample_rate),
+                      .block_align = 2 * channels,
+                      .bytes_per_sample = 2};
+  return *decode_data(format, bytes, false);  // 16-bit samples are always finite
+}
+
 std::expected<Signal, std::string> read_wav(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::unexpected("cannot open " + path.string());

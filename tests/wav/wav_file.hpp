@@ -28,6 +28,10 @@ struct Signal {
 // and "data" are skipped. Anything that cannot be decoded is an error message, never a crash.
 std::expected<Signal, std::string> parse_wav(std::span<const std::byte> bytes);
 
+// Decodes raw interleaved signed 16-bit little-endian PCM, as a sound server's pipe sink writes it;
+// a partial frame at the end is left out.
+Signal decode_pcm16(std::span<const std::byte> bytes, double sample_rate, unsigned channels);
+
 // Reads and decodes a WAV file.
 std::expected<Signal, std::string> read_wav(const std::filesystem::path& path);
 
