@@ -143,4 +143,17 @@ TEST(Program, ADeviceThatCannotBeOpenedIsReportedAfterTheDeviceLines) {
   expect_fatal_report(report_only, "InvalidDevice");
 }
 
+TEST(Program, ARecordingWhoseDiskIsFullEndsTheRunAsALostDevice) {
+  // OpenAL Soft's wave writer reports the device lost when it cannot write; /dev/full refuses
+  // every write.
+  TempDir dir;
+  write_file(dir.file("alsoft.conf"), "drivers=wave\n[wave]\nfile=/dev/full\n");
+  const ProgramRun run =
+      run_program({program, "3"}, {"ALSOFT_CONF=" + dir.file("alsoft.conf"), "ALSOFT_DRIVERS", "LD_LIBRARY_PATH"});
+  EXPECT_EQ(run.status, 2);
+  ASSERT_GE(run.out_lines().size(), 2U);
+  EXPECT_EQ(run.out_lines().front(), "Found device: Wave File Writer");
+  EXPECT_EQ(run.out_lines().back(), "Failed to play sound: AUDIO ERROR: ALC Invalid Device");
+}
+
 }  // namespace
