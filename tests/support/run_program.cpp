@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,6 +27,35 @@ std::vector<std::string> split_lines(const std::string& text) {
 
 }  // namespace
 
+pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd) {
+  // Everything the child needs is made here, before it exists: a child of a process with other
+  // threads may only call what is safe in a signal handler until it runs the program, and setenv
+  // could wait forever for a lock another thread held when the process was copied.
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+  for (const std::string& change : env) {
+    const std::string name = change.substr(0, change.find('='));
+    std::erase_if(environment, [&](const std::string& entry) { return entry.starts_with(name + "="); });
+    if (change.size() > name.size()) environment.push_back(change);
+  }
+  const auto pointers = [](const std::vector<std::string>& strings) {
+    std::vector<char*> list;
+    for (const std::string& text : strings) list.push_back(const_cast<char*>(text.c_str()));
+    list.push_back(nullptr);
+    return list;
+  };
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
+  pid_t child = 0;
+  const int error =
+      posix_spawn(&child, argv.front().c_str(), &actions, nullptr, pointers(argv).data(), pointers(environment).data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) throw std::runtime_error("cannot start " + argv.front() + ": " + std::strerror(error));
+  return child;
+}
+
 std::vector<std::string> ProgramRun::out_lines() const { return split_lines(out); }
 
 std::vector<std::string> ProgramRun::err_lines() const { return split_lines(err); }
@@ -36,26 +67,7 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
   if (pipe2(out_pipe.data(), O_CLOEXEC) != 0 || pipe2(err_pipe.data(), O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
-  const pid_t child = fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    dup2(out_pipe[1], STDOUT_FILENO);
-    dup2(err_pipe[1], STDERR_FILENO);
-    for (const std::string& entry : env) {
-      const auto equals = entry.find('=');
-      if (equals == std::string::npos) {
-        unsetenv(entry.c_str());
-      } else {
-        setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
-      }
-    }
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  const pid_t child = start_program(argv, env, out_pipe[1], err_pipe[1]);
   close(out_pipe[1]);
   close(err_pipe[1]);
 

@@ -17,6 +17,11 @@ struct ProgramRun {
   std::vector<std::string> err_lines() const;
 };
 
+/// Starts `argv` (the program's path first, with no search) with the environment changed by `env`
+/// (see `run_program`) and its standard output and error on `out_fd` and `err_fd`; safe to call
+/// while other threads run.
+pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd);
+
 /// Called while a program runs, each time its standard output has grown: the program's process and
 /// everything it wrote there so far. A test can act on the running program from here.
 using OutputWatch = std::function<void(pid_t program, const std::string& out)>;

@@ -71,17 +71,9 @@ SoundServer::SoundServer() {
       "module-native-protocol-unix auth-anonymous=1",
       "-L",
       "module-pipe-sink file=" + fifo + " format=s16le rate=44100 channels=1 use_system_clock_for_timing=yes"};
-  server_ = fork();
-  if (server_ < 0) throw std::runtime_error("fork failed");
-  if (server_ == 0) {
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    setenv("HOME", dir_.file("home").c_str(), 1);
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  server_ = start_program(argv, {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + dir_.file("home")}, quiet, quiet);
+  close(quiet);
   const std::string socket = runtime + "/pulse/native";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!accepts(socket)) {
