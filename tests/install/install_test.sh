@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Tests of what an installation puts on a machine, run by CTest (see CMakeLists.txt here):
 #
-#   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR MAN_SOURCE
-#   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR MAN_SOURCE
+#   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
+#   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
 #   install_test.sh man-page MAN_SOURCE
 #
 # "prefix" runs `cmake --install` into a temporary prefix, "package" builds the Debian package with
-# `cpack -G DEB`, checks its control fields and contents, and unpacks it. Both then run the installed
-# program with DEV_LINK (libopenal-dev's libopenal.so, if there is one) hidden in a private mount
-# namespace, as on a machine with only libopenal1: it has to reach OpenAL through its private
-# folder. BINDIR, LIBDIR and MANDIR are the installation folders relative to the prefix.
+# `cpack -G DEB`, checks its control fields and contents, has lintian check it, and unpacks it. Both
+# then run the installed program with DEV_LINK (libopenal-dev's libopenal.so, if there is one)
+# hidden in a private mount namespace, as on a machine with only libopenal1: it has to reach
+# OpenAL through its private folder. BINDIR, LIBDIR, MANDIR and DOCDIR are the installation folders
+# relative to the prefix.
 set -euo pipefail
 
 fail() {
@@ -80,9 +81,10 @@ in_namespace() {
   expect_no_openal "the installed program without the link in $private"
 }
 
-# Checks the installed tree under ROOT (the prefix) and runs it in a private mount namespace.
+# Checks the installed tree under ROOT (the prefix) and runs it in a private mount namespace. LINK is
+# the form the private link must have: "absolute" or "relative".
 check_installation() {
-  local root=$1 built=$2 dev_link=$3 bindir=$4 libdir=$5 mandir=$6 man_source=$7
+  local root=$1 built=$2 dev_link=$3 link=$4 bindir=$5 libdir=$6 mandir=$7 docdir=$8 source_dir=$9
   local program=$root/$bindir/hanoi-chimes private=$root/$libdir/hanoi-chimes
   [ -x "$program" ] || fail "no program at $program"
 
@@ -94,17 +96,38 @@ check_installation() {
   runpath=$(sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p' "$work/dynamic")
   [ "$runpath" = "$expected_runpath" ] || fail "the installed program's RUNPATH is \"$runpath\", expected \"$expected_runpath\""
 
-  # The link is absolute and leads to the OpenAL runtime library (soname libopenal.so.1).
+  # The link has the expected form and leads to the OpenAL runtime library (soname libopenal.so.1).
   local target
   [ -L "$private/libopenal.so" ] || fail "no symbolic link $private/libopenal.so"
   target=$(readlink "$private/libopenal.so")
-  [[ "$target" == /* ]] || fail "the link's target \"$target\" is not absolute"
-  readelf -d "$target" 2>/dev/null | grep -qF 'Library soname: [libopenal.so.1]' ||
+  if [ "$link" = absolute ]; then
+    [[ "$target" == /* ]] || fail "the link's target \"$target\" is not absolute"
+  else
+    [[ "$target" != /* ]] || fail "the link's target \"$target\" is not relative"
+  fi
+  readelf -d "$(readlink -f "$private/libopenal.so")" 2>/dev/null | grep -qF 'Library soname: [libopenal.so.1]' ||
     fail "the link's target $target is not the OpenAL runtime library"
 
   local page=$root/$mandir/man1/hanoi-chimes.1.gz
   [ -f "$page" ] || fail "no manual page at $page"
-  gzip -dc "$page" | cmp -s - "$man_source" || fail "the installed manual page is not man/hanoi-chimes.1"
+  gzip -dc "$page" | cmp -s - "$source_dir/man/hanoi-chimes.1" || fail "the installed manual page is not man/hanoi-chimes.1"
+  local changelog=$root/$docdir/changelog.gz
+  [ -f "$changelog" ] || fail "no changelog at $changelog"
+  gzip -dc "$changelog" | cmp -s - "$source_dir/packaging/changelog" ||
+    fail "the installed changelog is not packaging/changelog"
+
+  # The copyright file carries LICENSE's copyright line and its whole terms as the Expat license's
+  # text: unindented, with " ." lines back to empty ones, the terms of LICENSE word for word.
+  local copyright=$root/$docdir/copyright
+  [ -f "$copyright" ] || fail "no copyright file at $copyright"
+  grep -qxF "Copyright: $(sed -n 's/^Copyright (c) //p' "$source_dir/LICENSE")" "$copyright" ||
+    fail "the copyright file does not have LICENSE's copyright line" "$copyright"
+  awk '/^License: Expat$/ && previous == "" { text = 1; previous = $0; next }
+       text && /^ / { line = substr($0, 2); print (line == "." ? "" : line); next }
+       text { exit }
+       { previous = $0 }' "$copyright" >"$work/terms"
+  sed -n '/^Permission is hereby granted/,$p' "$source_dir/LICENSE" | cmp -s - "$work/terms" ||
+    fail "the copyright file's Expat text is not LICENSE's terms" "$copyright"
 
   command -v unshare >/dev/null ||
     fail "unshare (util-linux) is not installed: libopenal.so cannot be hidden in a private mount namespace"
@@ -137,23 +160,34 @@ case "$mode" in
   *) fail "usage: install_test.sh prefix|package|man-page ..." ;;
 esac
 
-[ $# -eq 9 ] || fail "install_test.sh $mode takes 8 arguments, got $(($# - 1))"
-tool=$2 build_dir=$3 built=$4 dev_link=$5 bindir=$6 libdir=$7 mandir=$8 man_source=$9
+[ $# -eq 10 ] || fail "install_test.sh $mode takes 9 arguments, got $(($# - 1))"
+tool=$2 build_dir=$3 built=$4 dev_link=$5 layout=("${@:6}")
+libdir=${layout[1]}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 if [ "$mode" = prefix ]; then
   "$tool" --install "$build_dir" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
     fail "cmake --install failed" "$work/install.log"
-  check_installation "$work/prefix" "$built" "$dev_link" "$bindir" "$libdir" "$mandir" "$man_source"
+  # The OpenAL runtime library is outside this prefix: the link to it is absolute.
+  check_installation "$work/prefix" "$built" "$dev_link" absolute "${layout[@]}"
   exit 0
 fi
 
 "$tool" -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
   fail "cpack -G DEB failed" "$work/cpack.log"
 debs=("$work"/package/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb file" "$work/cpack.log"
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+  fail "cpack made no single .deb file" "$work/cpack.log"
+fi
 deb=${debs[0]}
+
+# lintian's verdict, errors and warnings failing; the informational tags are shown in CTest's log.
+command -v lintian >/dev/null || fail "lintian is not installed (Debian package lintian)"
+status=0
+lintian --fail-on error,warning --display-info "$deb" >"$work/lintian.log" 2>"$work/lintian.err" || status=$?
+if [ -s "$work/lintian.log" ]; then cat "$work/lintian.log"; else echo "lintian $(lintian --version): no tags"; fi
+[ "$status" -eq 0 ] || fail "lintian rejects the package (status $status)" "$work/lintian.log" "$work/lintian.err"
 
 [ "$(dpkg-deb -f "$deb" Package)" = hanoi-chimes ] || fail "the package is not named hanoi-chimes"
 [ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "the package's section is not sound"
@@ -166,13 +200,21 @@ for package in libopenal1 libc6 libstdc++6 libgcc-s1; do
 done
 
 dpkg-deb -c "$deb" >"$work/contents"
-for file in "./usr/$bindir/hanoi-chimes" "./usr/$mandir/man1/hanoi-chimes.1.gz" "./usr/$libdir/hanoi-chimes/libopenal.so -> "; do
-  grep -qF " $file" "$work/contents" || fail "the package does not hold ${file% -> }" "$work/contents"
+for file in "${layout[0]}/hanoi-chimes" "${layout[2]}/man1/hanoi-chimes.1.gz" "${layout[3]}/copyright" \
+  "${layout[3]}/changelog.gz" "$libdir/hanoi-chimes/libopenal.so -> "; do
+  grep -qF " ./usr/$file" "$work/contents" || fail "the package does not hold /usr/${file% -> }" "$work/contents"
 done
-# The link must lead to the file that libopenal1 installs, wherever the package is unpacked.
-target=$(sed -n "s|.* \./usr/$libdir/hanoi-chimes/libopenal\.so -> ||p" "$work/contents")
+# The link must lead to the file that libopenal1 installs, once the package is installed. It is
+# relative, as Debian wants of a link within /usr.
+private=/usr/$libdir/hanoi-chimes
+target=$(sed -n "s|.* \.$private/libopenal\.so -> ||p" "$work/contents")
+target=$(realpath -m -s "$private/$target")
 dpkg -S "$target" 2>/dev/null | grep -q '^libopenal1[:,]' ||
   fail "the link points to $target, which is no file of the package libopenal1"
 
 dpkg-deb -x "$deb" "$work/root"
-check_installation "$work/root/usr" "$built" "$dev_link" "$bindir" "$libdir" "$mandir" "$man_source"
+# The unpacked tree stands in for the installed system: libopenal1's library is linked into it
+# where the package's relative link expects it.
+mkdir -p "$work/root${target%/*}"
+ln -s "$target" "$work/root$target"
+check_installation "$work/root/usr" "$built" "$dev_link" relative "${layout[@]}"
