@@ -53,9 +53,19 @@ set(_hanoi_install_runpath "$ORIGIN/${_hanoi_bin_to_private}")
 # CMake's own INSTALL_RPATH handling is not used: to rewrite the run path in place at install time
 # it pads the build-tree program's run path with empty entries, and the loader reads an empty entry
 # as the current folder, so the built program would load libstdc++ or OpenAL from wherever it is
-# started. Instead the program is linked with a run path of the same length or longer that names
-# a folder inside the build tree (it is never created), and the install rewrites it below.
-set(_hanoi_build_runpath "${PROJECT_BINARY_DIR}/no-private-libs")
+# started. Instead the program is linked with a run path of the same length or longer, and the
+# install rewrites it below. That run path names an empty folder of the build's own, which every
+# build of the program makes first: the loader finds nothing there, and no one but the build's
+# owner can make or fill it (a folder that did not exist could be made by whoever may write to
+# its parent, and would then decide which libopenal.so the program loads).
+set(HANOI_BUILD_RUNPATH_DIR "${PROJECT_BINARY_DIR}/no-private-libs")
+file(MAKE_DIRECTORY "${HANOI_BUILD_RUNPATH_DIR}")
+add_custom_target(hanoi-chimes-runpath-dir
+  COMMAND "${CMAKE_COMMAND}" -E make_directory "${HANOI_BUILD_RUNPATH_DIR}"
+  VERBATIM
+)
+add_dependencies(hanoi-chimes hanoi-chimes-runpath-dir)
+set(_hanoi_build_runpath "${HANOI_BUILD_RUNPATH_DIR}")
 string(LENGTH "${_hanoi_install_runpath}" _hanoi_install_length)
 string(LENGTH "${_hanoi_build_runpath}" _hanoi_build_length)
 while(_hanoi_build_length LESS _hanoi_install_length)

@@ -3,6 +3,7 @@
 #
 #   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
 #   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
+#   install_test.sh built-program BUILT_PROGRAM
 #   install_test.sh man-page MAN_SOURCE
 #
 # "prefix" runs `cmake --install` into a temporary prefix, "package" builds the Debian package with
@@ -10,7 +11,7 @@
 # then run the installed program with DEV_LINK (libopenal-dev's libopenal.so, if there is one)
 # hidden in a private mount namespace, as on a machine with only libopenal1: it has to reach
 # OpenAL through its private folder. BINDIR, LIBDIR, MANDIR and DOCDIR are the installation folders
-# relative to the prefix.
+# relative to the prefix. "built-program" checks the run path of the program in the build folder.
 set -euo pipefail
 
 fail() {
@@ -142,6 +143,25 @@ check_installation() {
   [ "$status" -eq 0 ] || exit "$status"
 }
 
+# The build folder's program: its run path names no folder that anyone but the build's owner could
+# make or fill (an empty entry would be the current folder, a missing folder anyone's who may write
+# to its parent).
+check_built_program() {
+  local built=$1 runpath entry
+  readelf -d "$built" >"$work/dynamic"
+  ! grep -q '(RPATH)' "$work/dynamic" || fail "the built program has an RPATH" "$work/dynamic"
+  runpath=$(sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p' "$work/dynamic")
+  [ -n "$runpath" ] || fail "the built program has no RUNPATH to make room for the installed one" "$work/dynamic"
+  while IFS= read -r -d : entry; do
+    [ -n "$entry" ] || fail "the built program's RUNPATH \"$runpath\" has an empty entry: the current folder"
+    [ -d "$entry" ] || fail "the built program's RUNPATH names $entry, which does not exist"
+    [ "$(stat -c %u "$entry")" = "$(stat -c %u "$built")" ] ||
+      fail "the built program's RUNPATH folder $entry is not owned by the program's owner"
+    [[ "$(stat -c %A "$entry")" != ????????w? ]] || fail "anyone may write to the built program's RUNPATH folder $entry"
+    [ -z "$(ls -A "$entry")" ] || fail "the built program's RUNPATH folder $entry is not empty"
+  done <<<"$runpath:"
+}
+
 mode=${1:-}
 case "$mode" in
   in-namespace)
@@ -156,8 +176,15 @@ case "$mode" in
     [ -z "$warnings" ] || fail "groff warns about $2:"$'\n'"$warnings"
     exit 0
     ;;
+  built-program)
+    [ $# -eq 2 ] || fail "install_test.sh built-program takes 1 argument, got $(($# - 1))"
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    check_built_program "$2"
+    exit 0
+    ;;
   prefix | package) ;;
-  *) fail "usage: install_test.sh prefix|package|man-page ..." ;;
+  *) fail "usage: install_test.sh prefix|package|built-program|man-page ..." ;;
 esac
 
 [ $# -eq 10 ] || fail "install_test.sh $mode takes 9 arguments, got $(($# - 1))"
