@@ -7,11 +7,11 @@ source scripts/lib/common.sh
 # Tests also need GoogleTest, OpenAL Soft's openal-info (the device list to compare with), ALSA's
 # library (OpenAL Soft's ALSA backend, pointed at a device that does not exist), valgrind (runs of
 # the program are checked for memory errors and leaks), dpkg-dev (the Debian package's library
-# dependencies), lintian (checks the Debian package), groff (the manual page's markup) and Google
-# Benchmark (the benchmarks are built with the tests, so that they keep compiling; scripts/bench.sh
-# runs them).
+# dependencies), lintian (checks the Debian package), devscripts (hardening-check, for the built and
+# the installed program), groff (the manual page's markup) and Google Benchmark (the benchmarks are
+# built with the tests, so that they keep compiling; scripts/bench.sh runs them).
 ensure_packages "${run_packages[@]}" libgtest-dev libbenchmark-dev openal-info libasound2 valgrind dpkg-dev lintian \
-  groff-base
+  devscripts groff-base
 
 jobs=$(nproc)
 # Each phase says when it starts, in seconds since the command began.

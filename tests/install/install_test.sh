@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Tests of what an installation puts on a machine, run by CTest (see CMakeLists.txt here):
 #
-#   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
-#   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
-#   install_test.sh built-program BUILT_PROGRAM
+#   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK HARDENING BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
+#   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK HARDENING BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
+#   install_test.sh built-program BUILT_PROGRAM HARDENING SOURCE_DIR COMPILE_COMMANDS
 #   install_test.sh man-page MAN_SOURCE
 #
 # "prefix" runs `cmake --install` into a temporary prefix, "package" builds the Debian package with
@@ -11,7 +11,11 @@
 # then run the installed program with DEV_LINK (libopenal-dev's libopenal.so, if there is one)
 # hidden in a private mount namespace, as on a machine with only libopenal1: it has to reach
 # OpenAL through its private folder. BINDIR, LIBDIR, MANDIR and DOCDIR are the installation folders
-# relative to the prefix. "built-program" checks the run path of the program in the build folder.
+# relative to the prefix. "built-program" checks the program in the build folder: its run path,
+# and how it was compiled and linked.
+#
+# HARDENING is what the build promises: "full" (Debian's hardening flags), "unfortified" (the same
+# in an unoptimised build, where the C library fortifies nothing) or "none".
 set -euo pipefail
 
 fail() {
@@ -82,12 +86,32 @@ in_namespace() {
   expect_no_openal "the installed program without the link in $private"
 }
 
+# What hardening-check (devscripts) can tell of a PROGRAM of this project: position independence,
+# the stack protector (some function has a protected frame), read-only relocations and immediate
+# binding. It cannot tell the rest here: no function's frame is large enough for stack clash probes;
+# the C library's start files on Debian 12 carry no control-flow marking, so no program linked with
+# them does; and the only guarded C library functions the program calls are memcpy, memmove and
+# memset from the C++ library's inline string code, which fortification does not reach. Those are
+# checked in the build folder instead, from how each source was compiled (check_built_program).
+check_hardening() {
+  local program=$1 hardening=$2 feature
+  [ "$hardening" != none ] || return 0
+  command -v hardening-check >/dev/null || fail "hardening-check is not installed (Debian package devscripts)"
+  hardening-check "$program" >"$work/hardening" 2>&1 || true
+  # Shown in CTest's log (ctest -V).
+  cat "$work/hardening"
+  for feature in "Position Independent Executable" "Stack protected" "Read-only relocations" "Immediate binding"; do
+    grep -qxF " $feature: yes" "$work/hardening" || fail "$program is not hardened: $feature" "$work/hardening"
+  done
+}
+
 # Checks the installed tree under ROOT (the prefix) and runs it in a private mount namespace. LINK is
 # the form the private link must have: "absolute" or "relative".
 check_installation() {
-  local root=$1 built=$2 dev_link=$3 link=$4 bindir=$5 libdir=$6 mandir=$7 docdir=$8 source_dir=$9
+  local root=$1 built=$2 dev_link=$3 hardening=$4 link=$5 bindir=$6 libdir=$7 mandir=$8 docdir=$9 source_dir=${10}
   local program=$root/$bindir/hanoi-chimes private=$root/$libdir/hanoi-chimes
   [ -x "$program" ] || fail "no program at $program"
+  check_hardening "$program" "$hardening"
 
   # The run path names the private folder relative to the program, as a RUNPATH.
   local runpath expected_runpath
@@ -145,9 +169,9 @@ check_installation() {
 
 # The build folder's program: its run path names no folder that anyone but the build's owner could
 # make or fill (an empty entry would be the current folder, a missing folder anyone's who may write
-# to its parent).
+# to its parent), and every source of it was compiled with the hardening flags.
 check_built_program() {
-  local built=$1 runpath entry
+  local built=$1 hardening=$2 source_dir=$3 compile_commands=$4 runpath entry
   readelf -d "$built" >"$work/dynamic"
   ! grep -q '(RPATH)' "$work/dynamic" || fail "the built program has an RPATH" "$work/dynamic"
   runpath=$(sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p' "$work/dynamic")
@@ -160,6 +184,36 @@ check_built_program() {
     [[ "$(stat -c %A "$entry")" != ????????w? ]] || fail "anyone may write to the built program's RUNPATH folder $entry"
     [ -z "$(ls -A "$entry")" ] || fail "the built program's RUNPATH folder $entry is not empty"
   done <<<"$runpath:"
+
+  check_hardening "$built" "$hardening"
+  [ "$hardening" != none ] || return 0
+  # The compiler records its code generation options in each unit's debug information (not the
+  # preprocessor's: _FORTIFY_SOURCE is read from the build's compile commands).
+  readelf --debug-dump=info --dwarf-depth=1 "$built" 2>/dev/null |
+    sed -n 's/.*DW_AT_producer *:.*: //p; s/.*DW_AT_name *:.*: \(src\/.*\)$/\1/p' >"$work/units"
+  if ! grep -q '^src/' "$work/units"; then
+    echo "The built program has no debug information: its compile flags are not checked"
+    exit 77
+  fi
+  local wanted=(-fstack-protector-strong -fstack-clash-protection)
+  case "$(uname -m)" in
+    x86_64 | i?86) wanted+=(-fcf-protection=full) ;;
+  esac
+  local producer="" unit flag fortify
+  while IFS= read -r unit; do
+    if [[ "$unit" != src/* ]]; then
+      producer=$unit
+      continue
+    fi
+    for flag in "${wanted[@]}"; do
+      [[ " $producer " == *" $flag "* ]] || fail "$unit was compiled without $flag: $producer"
+    done
+    [ "$hardening" = full ] || continue
+    [[ " $producer " =~ \ -O[1-3s]\  ]] || fail "$unit was compiled without optimisation, so not fortified: $producer"
+    fortify=$(grep -F -- "-c $source_dir/$unit\"" "$compile_commands" | grep -oE -- '-[DU]_FORTIFY_SOURCE(=[0-9]+)?' |
+      tail -n 1) || true
+    [[ "$fortify" == -D_FORTIFY_SOURCE=[23] ]] || fail "$unit was compiled without -D_FORTIFY_SOURCE=2 (${fortify:-no such flag})"
+  done <"$work/units"
 }
 
 mode=${1:-}
@@ -177,18 +231,18 @@ case "$mode" in
     exit 0
     ;;
   built-program)
-    [ $# -eq 2 ] || fail "install_test.sh built-program takes 1 argument, got $(($# - 1))"
+    [ $# -eq 5 ] || fail "install_test.sh built-program takes 4 arguments, got $(($# - 1))"
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    check_built_program "$2"
+    check_built_program "$2" "$3" "$4" "$5"
     exit 0
     ;;
   prefix | package) ;;
   *) fail "usage: install_test.sh prefix|package|built-program|man-page ..." ;;
 esac
 
-[ $# -eq 10 ] || fail "install_test.sh $mode takes 9 arguments, got $(($# - 1))"
-tool=$2 build_dir=$3 built=$4 dev_link=$5 layout=("${@:6}")
+[ $# -eq 11 ] || fail "install_test.sh $mode takes 10 arguments, got $(($# - 1))"
+tool=$2 build_dir=$3 built=$4 dev_link=$5 hardening=$6 layout=("${@:7}")
 libdir=${layout[1]}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -197,7 +251,7 @@ if [ "$mode" = prefix ]; then
   "$tool" --install "$build_dir" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
     fail "cmake --install failed" "$work/install.log"
   # The OpenAL runtime library is outside this prefix: the link to it is absolute.
-  check_installation "$work/prefix" "$built" "$dev_link" absolute "${layout[@]}"
+  check_installation "$work/prefix" "$built" "$dev_link" "$hardening" absolute "${layout[@]}"
   exit 0
 fi
 
@@ -244,4 +298,4 @@ dpkg-deb -x "$deb" "$work/root"
 # where the package's relative link expects it.
 mkdir -p "$work/root${target%/*}"
 ln -s "$target" "$work/root$target"
-check_installation "$work/root/usr" "$built" "$dev_link" relative "${layout[@]}"
+check_installation "$work/root/usr" "$built" "$dev_link" "$hardening" relative "${layout[@]}"
