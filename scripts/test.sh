@@ -18,13 +18,15 @@ jobs=$(nproc)
 phase() { say "== $* ($SECONDS s)"; }
 
 phase "builds"
-# The plain build, warnings as errors; its tests check the program's runs with valgrind's memcheck.
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANOI_WERROR=ON -DHANOI_BENCH=ON
-cmake --build build/test -j "$jobs"
-# The same under AddressSanitizer and UndefinedBehaviorSanitizer, which then check the program's
-# runs themselves. Unoptimised: it builds in a third of the time and the sanitizers see as much.
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DHANOI_WERROR=ON -DHANOI_SANITIZE=address,undefined
-cmake --build build/sanitize -j "$jobs"
+# The builds are CMakePresets.json's. The plain one (build/test), warnings as errors and hardened as
+# a release is; its tests check the program's runs with valgrind's memcheck.
+cmake --preset test
+cmake --build --preset test -j "$jobs"
+# The same under AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize), which then check
+# the program's runs themselves. Unoptimised: it builds in a third of the time and the sanitizers
+# see as much.
+cmake --preset sanitize
+cmake --build --preset sanitize -j "$jobs"
 
 phase "fuzzing"
 # The parsers of outside input, fuzzed for a short while with libFuzzer (clang 16).
@@ -36,9 +38,9 @@ phase "tests, and the style check alongside them"
 scripts/check_style.sh >build/style.log 2>&1 &
 style=$!
 trap 'kill "$style" 2>/dev/null || true' EXIT
-ctest --test-dir build/test --output-on-failure -j "$jobs"
-# The default run of 8 discs is left out here: it only measures real time again.
-ctest --test-dir build/sanitize --output-on-failure -j "$jobs" --label-exclude slow
+ctest --preset test -j "$jobs"
+# The sanitize preset leaves out the default run of 8 discs: it only measures real time again.
+ctest --preset sanitize -j "$jobs"
 if ! wait "$style"; then
   cat build/style.log >&2
   exit 1
