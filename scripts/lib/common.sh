@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts in scripts/: installing what is missing and building the program.
 # Source it from a script that has already changed to the project's root.
 

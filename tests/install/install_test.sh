@@ -40,8 +40,9 @@ expect_no_openal() {
   local what=$1
   [ "$status" -eq 101 ] || fail "$what: status $status, expected 101 (no OpenAL library)" "$work/out" "$work/err"
   [ ! -s "$work/out" ] || fail "$what: wrote to standard output" "$work/out"
-  [ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "^thread 'main' stopped: .*, at src/" "$work/err" ||
+  if [ "$(wc -l <"$work/err")" -ne 1 ] || ! grep -q "^thread 'main' stopped: .*, at src/" "$work/err"; then
     fail "$what: standard error is not one fatal report" "$work/err"
+  fi
 }
 
 # Inside the private mount namespace: hides DEV_LINK, then runs the installed PROGRAM, whose
