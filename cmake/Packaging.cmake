@@ -9,10 +9,11 @@
 #
 # and puts that folder on the program's run path, relative to the program ($ORIGIN), so the same
 # binary works from the package, from any `cmake --install --prefix`, and after moving the prefix.
-# The link is absolute: the runtime library sits at a fixed system path whatever the prefix is,
-# while a relative link would only hold for a prefix of /usr. The run path is a DT_RUNPATH, which
-# the loader searches after LD_LIBRARY_PATH, so LD_LIBRARY_PATH can still hand the program a
-# different OpenAL.
+# The link is relative when the runtime library lies inside the prefix (the package's /usr), as
+# Debian wants of a link within one tree, and absolute otherwise: the runtime library sits at a
+# fixed system path, and an absolute link keeps to it wherever the prefix is moved. The run path
+# is a DT_RUNPATH, which the loader searches after LD_LIBRARY_PATH, so LD_LIBRARY_PATH can still
+# hand the program a different OpenAL.
 
 include(GNUInstallDirs)
 
@@ -52,9 +53,19 @@ set(_hanoi_install_runpath "$ORIGIN/${_hanoi_bin_to_private}")
 # CMake's own INSTALL_RPATH handling is not used: to rewrite the run path in place at install time
 # it pads the build-tree program's run path with empty entries, and the loader reads an empty entry
 # as the current folder, so the built program would load libstdc++ or OpenAL from wherever it is
-# started. Instead the program is linked with a run path of the same length or longer that names
-# a folder inside the build tree (it is never created), and the install rewrites it below.
-set(_hanoi_build_runpath "${PROJECT_BINARY_DIR}/no-private-libs")
+# started. Instead the program is linked with a run path of the same length or longer, and the
+# install rewrites it below. That run path names an empty folder of the build's own, which every
+# build of the program makes first: the loader finds nothing there, and no one but the build's
+# owner can make or fill it (a folder that did not exist could be made by whoever may write to
+# its parent, and would then decide which libopenal.so the program loads).
+set(HANOI_BUILD_RUNPATH_DIR "${PROJECT_BINARY_DIR}/no-private-libs")
+file(MAKE_DIRECTORY "${HANOI_BUILD_RUNPATH_DIR}")
+add_custom_target(hanoi-chimes-runpath-dir
+  COMMAND "${CMAKE_COMMAND}" -E make_directory "${HANOI_BUILD_RUNPATH_DIR}"
+  VERBATIM
+)
+add_dependencies(hanoi-chimes hanoi-chimes-runpath-dir)
+set(_hanoi_build_runpath "${HANOI_BUILD_RUNPATH_DIR}")
 string(LENGTH "${_hanoi_install_runpath}" _hanoi_install_length)
 string(LENGTH "${_hanoi_build_runpath}" _hanoi_build_length)
 while(_hanoi_build_length LESS _hanoi_install_length)
@@ -69,7 +80,9 @@ endif()
 target_link_options(hanoi-chimes PRIVATE "LINKER:--enable-new-dtags" "LINKER:-rpath,${_hanoi_build_runpath}")
 
 # Right after the program is copied: its run path becomes the private folder's. A program that is
-# already installed and up to date keeps the rewritten run path, so it is read first.
+# already installed and up to date keeps the rewritten run path, so it is read first. A stripped
+# installation (`cmake --install --strip`, the package) also loses the compiler's notes in .comment
+# and .note, which a program needs no more than its symbols, as Debian strips its own programs.
 install(CODE "
   set(_program \"${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:hanoi-chimes>\")
   if(NOT IS_ABSOLUTE \"\${_program}\")
@@ -82,44 +95,104 @@ install(CODE "
     file(RPATH_CHANGE FILE \"\${_program}\"
          OLD_RPATH \"${_hanoi_build_runpath}\" NEW_RPATH \"${_hanoi_install_runpath}\")
   endif()
+  if(CMAKE_INSTALL_DO_STRIP AND NOT \"${CMAKE_STRIP}\" STREQUAL \"\")
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note \"\${_program}\"
+                    RESULT_VARIABLE _status)
+    if(NOT _status EQUAL 0)
+      message(FATAL_ERROR \"${CMAKE_STRIP} could not strip \${_program}\")
+    endif()
+  endif()
 ")
 
 if(HANOI_OPENAL_RUNTIME)
   # The link is made at install time, under DESTDIR and the prefix the install runs with (also
   # `cmake --install --prefix` and CPack's staging folder), and is listed in the install manifest.
+  # The folder is where the link will be used, without DESTDIR: the relative form is computed there.
   install(CODE "
-    set(_link \"${HANOI_PRIVATE_LIBDIR}/libopenal.so\")
-    if(NOT IS_ABSOLUTE \"\${_link}\")
-      set(_link \"\${CMAKE_INSTALL_PREFIX}/\${_link}\")
+    set(_folder \"${HANOI_PRIVATE_LIBDIR}\")
+    if(NOT IS_ABSOLUTE \"\${_folder}\")
+      set(_folder \"\${CMAKE_INSTALL_PREFIX}/\${_folder}\")
     endif()
-    set(_link \"\$ENV{DESTDIR}\${_link}\")
-    get_filename_component(_folder \"\${_link}\" DIRECTORY)
-    file(MAKE_DIRECTORY \"\${_folder}\")
-    message(STATUS \"Installing: \${_link} -> ${HANOI_OPENAL_RUNTIME}\")
-    file(CREATE_LINK \"${HANOI_OPENAL_RUNTIME}\" \"\${_link}\" SYMBOLIC)
+    set(_target \"${HANOI_OPENAL_RUNTIME}\")
+    cmake_path(IS_PREFIX CMAKE_INSTALL_PREFIX \"\${_target}\" NORMALIZE _inside_prefix)
+    if(_inside_prefix)
+      file(RELATIVE_PATH _target \"\${_folder}\" \"\${_target}\")
+    endif()
+    set(_link \"\$ENV{DESTDIR}\${_folder}/libopenal.so\")
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${_folder}\")
+    message(STATUS \"Installing: \${_link} -> \${_target}\")
+    file(CREATE_LINK \"\${_target}\" \"\${_link}\" SYMBOLIC)
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_link}\")
   ")
 endif()
 
-# The manual page, compressed the way Debian installs manual pages (gzip -9, no name or time stamp).
-set(_hanoi_man_source "${PROJECT_SOURCE_DIR}/man/hanoi-chimes.1")
+# The manual page and the changelog are compressed the way Debian installs them (gzip -9, no name
+# or time stamp); without gzip they are installed as they are.
 find_program(HANOI_GZIP gzip)
 mark_as_advanced(HANOI_GZIP)
-if(HANOI_GZIP)
-  set(_hanoi_man_page "${PROJECT_BINARY_DIR}/man/hanoi-chimes.1.gz")
+# Installs SOURCE into DESTINATION as NAME.gz, compressed in the build folder by TARGET.
+function(hanoi_install_compressed target source destination name)
+  if(NOT HANOI_GZIP)
+    install(FILES "${source}" DESTINATION "${destination}" RENAME "${name}")
+    return()
+  endif()
+  set(compressed "${PROJECT_BINARY_DIR}/compressed/${name}.gz")
   add_custom_command(
-    OUTPUT "${_hanoi_man_page}"
-    COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/man"
-    COMMAND "${HANOI_GZIP}" -9 -n -c "${_hanoi_man_source}" > "${_hanoi_man_page}"
-    DEPENDS "${_hanoi_man_source}"
-    COMMENT "Compressing the manual page"
+    OUTPUT "${compressed}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/compressed"
+    COMMAND "${HANOI_GZIP}" -9 -n -c "${source}" > "${compressed}"
+    DEPENDS "${source}"
+    COMMENT "Compressing ${name}"
     VERBATIM
   )
-  add_custom_target(hanoi-chimes-man ALL DEPENDS "${_hanoi_man_page}")
-else()
-  set(_hanoi_man_page "${_hanoi_man_source}")
+  add_custom_target(${target} ALL DEPENDS "${compressed}")
+  install(FILES "${compressed}" DESTINATION "${destination}")
+endfunction()
+
+hanoi_install_compressed(hanoi-chimes-man "${PROJECT_SOURCE_DIR}/man/hanoi-chimes.1" "${CMAKE_INSTALL_MANDIR}/man1"
+                         hanoi-chimes.1)
+
+# The changelog, in Debian's format: the package is native (its version has no Debian revision),
+# so it is installed as changelog.gz. Its latest entry has to be this version's.
+set(_hanoi_changelog "${PROJECT_SOURCE_DIR}/packaging/changelog")
+file(STRINGS "${_hanoi_changelog}" _hanoi_changelog_head LIMIT_COUNT 1)
+string(REPLACE "." "\\." _hanoi_version_pattern "${PROJECT_VERSION}")
+if(NOT _hanoi_changelog_head MATCHES "^hanoi-chimes \\(${_hanoi_version_pattern}\\) ")
+  message(FATAL_ERROR "The latest entry of packaging/changelog is not version ${PROJECT_VERSION}: "
+                      "${_hanoi_changelog_head}")
 endif()
-install(FILES "${_hanoi_man_page}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+hanoi_install_compressed(hanoi-chimes-changelog "${_hanoi_changelog}" "${CMAKE_INSTALL_DOCDIR}" changelog)
+
+# The license, installed as Debian's machine-readable copyright file and made from LICENSE, so that
+# the two never differ: LICENSE's copyright line, and its terms as the Expat license's text (in
+# the copyright file every line of a text is indented, and an empty line is written " .").
+set(_hanoi_license "${PROJECT_SOURCE_DIR}/LICENSE")
+file(READ "${_hanoi_license}" _hanoi_license_text)
+string(REGEX MATCH "\nCopyright \\(c\\) ([^\n]+)\n" _hanoi_copyright_line "${_hanoi_license_text}")
+set(_hanoi_copyright "${CMAKE_MATCH_1}")
+string(FIND "${_hanoi_license_text}" "Permission is hereby granted" _hanoi_terms_start)
+if(NOT _hanoi_copyright OR _hanoi_terms_start EQUAL -1)
+  message(FATAL_ERROR "LICENSE has no \"Copyright (c)\" line or no MIT terms to install as the copyright file")
+endif()
+string(SUBSTRING "${_hanoi_license_text}" ${_hanoi_terms_start} -1 _hanoi_terms)
+string(STRIP "${_hanoi_terms}" _hanoi_terms)
+string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" _hanoi_terms "${_hanoi_terms}")
+string(REPLACE "\n" "\n " _hanoi_terms "${_hanoi_terms}")
+file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/doc/copyright" CONTENT [[
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: @PROJECT_NAME@
+
+Files: *
+Copyright: @_hanoi_copyright@
+License: Expat
+
+License: Expat
+ @_hanoi_terms@
+]] @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/doc/copyright" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+# Both are read here, at configuration: a change to either configures again.
+set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             "${_hanoi_license}" "${_hanoi_changelog}")
 
 # The Debian package: `cpack -G DEB` in the build folder.
 set(CPACK_GENERATOR "DEB")
@@ -140,7 +213,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/hanoi-chimes")
 # dpkg-shlibdeps adds what the program links (libc6, libstdc++6, libgcc-s1) with their versions;
 # OpenAL is opened at run time, never linked, so libopenal1 is named here by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

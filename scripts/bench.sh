@@ -11,8 +11,8 @@ source scripts/lib/common.sh
 ensure_packages "${run_packages[@]}" libbenchmark-dev openal-info
 
 build=build/bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DHANOI_BENCH=ON -DHANOI_TESTS=OFF >/dev/null
-cmake --build "$build" --target hanoi-chimes tone_bench playback_bench startup_bench -j "$(nproc)" >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target hanoi-chimes tone_bench playback_bench startup_bench -j "$(nproc)" >/dev/null
 
 # Every OpenAL run uses OpenAL Soft's null backend: it mixes in real time with no sound card.
 export ALSOFT_DRIVERS=null

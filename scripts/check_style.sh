@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Checks every C++ file of the tree against .clang-format and .clang-tidy: scripts/check_style.sh
+# Checks every C++ file of the tree against .clang-format and .clang-tidy, and every shell script
+# with shellcheck: scripts/check_style.sh
 # clang-tidy reads the compile commands of the plain build (build/test) and of the fuzz build
 # (build/fuzz), which scripts/test.sh makes before it runs this.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/lib/common.sh
 
-ensure_packages clang-format clang-tidy-16
-mapfile -t files < <(git ls-files '*.cpp' '*.hpp' '*.h')
+ensure_packages clang-format clang-tidy-16 shellcheck
 
+# The shell scripts: every *.sh file (scripts/lib/common.sh is only sourced) and every file that
+# starts with a shell's #! line (.ci/run). -x follows what they source, from the project's root.
+mapfile -t scripts < <({
+  git ls-files '*.sh'
+  git ls-files -z | xargs -0 awk 'FNR == 1 && /^#!.*[\/ ](ba)?sh$/ { print FILENAME } { nextfile }'
+} | sort -u)
+shellcheck -x "${scripts[@]}"
+say "shellcheck: ${#scripts[@]} shell scripts without a finding"
+
+mapfile -t files < <(git ls-files '*.cpp' '*.hpp' '*.h')
 clang-format --dry-run --Werror "${files[@]}"
 say "clang-format: ${#files[@]} files as .clang-format has them"
 

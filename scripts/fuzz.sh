@@ -22,9 +22,8 @@ esac
 ensure_packages clang-16 libclang-rt-16-dev make cmake libopenal-dev
 
 targets=(disc_count device_list utf8)
-cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-16 \
-  -DCMAKE_CXX_COMPILER=clang++-16 -DHANOI_TESTS=OFF -DHANOI_FUZZ=ON -DHANOI_FUZZ_SECONDS="$seconds" >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target "${targets[@]/%/_fuzz}"
+cmake --preset fuzz -DHANOI_FUZZ_SECONDS="$seconds" >/dev/null
+cmake --build --preset fuzz -j "$(nproc)" --target "${targets[@]/%/_fuzz}"
 
 say "Fuzzing ${targets[*]} for $seconds seconds each, side by side"
 status=0

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts in scripts/: installing what is missing and building the program.
 # Source it from a script that has already changed to the project's root.
 
@@ -25,11 +26,12 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures and builds the program alone (no tests) in build/run; prints the binary's path.
+# Configures and builds the program alone (no tests) in build/run, a release build (the preset
+# "run"); prints the binary's path.
 build_program() {
   ensure_packages "${run_packages[@]}"
-  cmake -S . -B build/run -DCMAKE_BUILD_TYPE=Release -DHANOI_TESTS=OFF >/dev/null
-  cmake --build build/run --target hanoi-chimes -j "$(nproc)" >/dev/null
+  cmake --preset run >/dev/null
+  cmake --build --preset run --target hanoi-chimes -j "$(nproc)" >/dev/null
   printf '%s\n' "$PWD/build/run/hanoi-chimes"
 }
 

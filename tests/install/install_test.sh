@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Tests of what an installation puts on a machine, run by CTest (see CMakeLists.txt here):
 #
-#   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR MAN_SOURCE
-#   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK BINDIR LIBDIR MANDIR MAN_SOURCE
+#   install_test.sh prefix  CMAKE BUILD_DIR BUILT_PROGRAM DEV_LINK HARDENING BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
+#   install_test.sh package CPACK BUILD_DIR BUILT_PROGRAM DEV_LINK HARDENING BINDIR LIBDIR MANDIR DOCDIR SOURCE_DIR
+#   install_test.sh built-program BUILT_PROGRAM HARDENING SOURCE_DIR COMPILE_COMMANDS
 #   install_test.sh man-page MAN_SOURCE
 #
 # "prefix" runs `cmake --install` into a temporary prefix, "package" builds the Debian package with
-# `cpack -G DEB`, checks its control fields and contents, and unpacks it. Both then run the installed
-# program with DEV_LINK (libopenal-dev's libopenal.so, if there is one) hidden in a private mount
-# namespace, as on a machine with only libopenal1: it has to reach OpenAL through its private
-# folder. BINDIR, LIBDIR and MANDIR are the installation folders relative to the prefix.
+# `cpack -G DEB`, checks its control fields and contents, has lintian check it, and unpacks it. Both
+# then run the installed program with DEV_LINK (libopenal-dev's libopenal.so, if there is one)
+# hidden in a private mount namespace, as on a machine with only libopenal1: it has to reach
+# OpenAL through its private folder. BINDIR, LIBDIR, MANDIR and DOCDIR are the installation folders
+# relative to the prefix. "built-program" checks the program in the build folder: its run path,
+# and how it was compiled and linked.
+#
+# HARDENING is what the build promises: "full" (Debian's hardening flags), "unfortified" (the same
+# in an unoptimised build, where the C library fortifies nothing) or "none".
 set -euo pipefail
 
 fail() {
@@ -34,8 +40,9 @@ expect_no_openal() {
   local what=$1
   [ "$status" -eq 101 ] || fail "$what: status $status, expected 101 (no OpenAL library)" "$work/out" "$work/err"
   [ ! -s "$work/out" ] || fail "$what: wrote to standard output" "$work/out"
-  [ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "^thread 'main' stopped: .*, at src/" "$work/err" ||
+  if [ "$(wc -l <"$work/err")" -ne 1 ] || ! grep -q "^thread 'main' stopped: .*, at src/" "$work/err"; then
     fail "$what: standard error is not one fatal report" "$work/err"
+  fi
 }
 
 # Inside the private mount namespace: hides DEV_LINK, then runs the installed PROGRAM, whose
@@ -80,11 +87,32 @@ in_namespace() {
   expect_no_openal "the installed program without the link in $private"
 }
 
-# Checks the installed tree under ROOT (the prefix) and runs it in a private mount namespace.
+# What hardening-check (devscripts) can tell of a PROGRAM of this project: position independence,
+# the stack protector (some function has a protected frame), read-only relocations and immediate
+# binding. It cannot tell the rest here: no function's frame is large enough for stack clash probes;
+# the C library's start files on Debian 12 carry no control-flow marking, so no program linked with
+# them does; and the only guarded C library functions the program calls are memcpy, memmove and
+# memset from the C++ library's inline string code, which fortification does not reach. Those are
+# checked in the build folder instead, from how each source was compiled (check_built_program).
+check_hardening() {
+  local program=$1 hardening=$2 feature
+  [ "$hardening" != none ] || return 0
+  command -v hardening-check >/dev/null || fail "hardening-check is not installed (Debian package devscripts)"
+  hardening-check "$program" >"$work/hardening" 2>&1 || true
+  # Shown in CTest's log (ctest -V).
+  cat "$work/hardening"
+  for feature in "Position Independent Executable" "Stack protected" "Read-only relocations" "Immediate binding"; do
+    grep -qxF " $feature: yes" "$work/hardening" || fail "$program is not hardened: $feature" "$work/hardening"
+  done
+}
+
+# Checks the installed tree under ROOT (the prefix) and runs it in a private mount namespace. LINK is
+# the form the private link must have: "absolute" or "relative".
 check_installation() {
-  local root=$1 built=$2 dev_link=$3 bindir=$4 libdir=$5 mandir=$6 man_source=$7
+  local root=$1 built=$2 dev_link=$3 hardening=$4 link=$5 bindir=$6 libdir=$7 mandir=$8 docdir=$9 source_dir=${10}
   local program=$root/$bindir/hanoi-chimes private=$root/$libdir/hanoi-chimes
   [ -x "$program" ] || fail "no program at $program"
+  check_hardening "$program" "$hardening"
 
   # The run path names the private folder relative to the program, as a RUNPATH.
   local runpath expected_runpath
@@ -94,17 +122,38 @@ check_installation() {
   runpath=$(sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p' "$work/dynamic")
   [ "$runpath" = "$expected_runpath" ] || fail "the installed program's RUNPATH is \"$runpath\", expected \"$expected_runpath\""
 
-  # The link is absolute and leads to the OpenAL runtime library (soname libopenal.so.1).
+  # The link has the expected form and leads to the OpenAL runtime library (soname libopenal.so.1).
   local target
   [ -L "$private/libopenal.so" ] || fail "no symbolic link $private/libopenal.so"
   target=$(readlink "$private/libopenal.so")
-  [[ "$target" == /* ]] || fail "the link's target \"$target\" is not absolute"
-  readelf -d "$target" 2>/dev/null | grep -qF 'Library soname: [libopenal.so.1]' ||
+  if [ "$link" = absolute ]; then
+    [[ "$target" == /* ]] || fail "the link's target \"$target\" is not absolute"
+  else
+    [[ "$target" != /* ]] || fail "the link's target \"$target\" is not relative"
+  fi
+  readelf -d "$(readlink -f "$private/libopenal.so")" 2>/dev/null | grep -qF 'Library soname: [libopenal.so.1]' ||
     fail "the link's target $target is not the OpenAL runtime library"
 
   local page=$root/$mandir/man1/hanoi-chimes.1.gz
   [ -f "$page" ] || fail "no manual page at $page"
-  gzip -dc "$page" | cmp -s - "$man_source" || fail "the installed manual page is not man/hanoi-chimes.1"
+  gzip -dc "$page" | cmp -s - "$source_dir/man/hanoi-chimes.1" || fail "the installed manual page is not man/hanoi-chimes.1"
+  local changelog=$root/$docdir/changelog.gz
+  [ -f "$changelog" ] || fail "no changelog at $changelog"
+  gzip -dc "$changelog" | cmp -s - "$source_dir/packaging/changelog" ||
+    fail "the installed changelog is not packaging/changelog"
+
+  # The copyright file carries LICENSE's copyright line and its whole terms as the Expat license's
+  # text: unindented, with " ." lines back to empty ones, the terms of LICENSE word for word.
+  local copyright=$root/$docdir/copyright
+  [ -f "$copyright" ] || fail "no copyright file at $copyright"
+  grep -qxF "Copyright: $(sed -n 's/^Copyright (c) //p' "$source_dir/LICENSE")" "$copyright" ||
+    fail "the copyright file does not have LICENSE's copyright line" "$copyright"
+  awk '/^License: Expat$/ && previous == "" { text = 1; previous = $0; next }
+       text && /^ / { line = substr($0, 2); print (line == "." ? "" : line); next }
+       text { exit }
+       { previous = $0 }' "$copyright" >"$work/terms"
+  sed -n '/^Permission is hereby granted/,$p' "$source_dir/LICENSE" | cmp -s - "$work/terms" ||
+    fail "the copyright file's Expat text is not LICENSE's terms" "$copyright"
 
   command -v unshare >/dev/null ||
     fail "unshare (util-linux) is not installed: libopenal.so cannot be hidden in a private mount namespace"
@@ -117,6 +166,55 @@ check_installation() {
   "${unshare[@]}" -- bash "${BASH_SOURCE[0]}" in-namespace "$work" "$built" "$dev_link" "$program" "$private" ||
     status=$?
   [ "$status" -eq 0 ] || exit "$status"
+}
+
+# The build folder's program: its run path names no folder that anyone but the build's owner could
+# make or fill (an empty entry would be the current folder, a missing folder anyone's who may write
+# to its parent), and every source of it was compiled with the hardening flags.
+check_built_program() {
+  local built=$1 hardening=$2 source_dir=$3 compile_commands=$4 runpath entry
+  readelf -d "$built" >"$work/dynamic"
+  ! grep -q '(RPATH)' "$work/dynamic" || fail "the built program has an RPATH" "$work/dynamic"
+  runpath=$(sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p' "$work/dynamic")
+  [ -n "$runpath" ] || fail "the built program has no RUNPATH to make room for the installed one" "$work/dynamic"
+  while IFS= read -r -d : entry; do
+    [ -n "$entry" ] || fail "the built program's RUNPATH \"$runpath\" has an empty entry: the current folder"
+    [ -d "$entry" ] || fail "the built program's RUNPATH names $entry, which does not exist"
+    [ "$(stat -c %u "$entry")" = "$(stat -c %u "$built")" ] ||
+      fail "the built program's RUNPATH folder $entry is not owned by the program's owner"
+    [[ "$(stat -c %A "$entry")" != ????????w? ]] || fail "anyone may write to the built program's RUNPATH folder $entry"
+    [ -z "$(ls -A "$entry")" ] || fail "the built program's RUNPATH folder $entry is not empty"
+  done <<<"$runpath:"
+
+  check_hardening "$built" "$hardening"
+  [ "$hardening" != none ] || return 0
+  # The compiler records its code generation options in each unit's debug information (not the
+  # preprocessor's: _FORTIFY_SOURCE is read from the build's compile commands).
+  readelf --debug-dump=info --dwarf-depth=1 "$built" 2>/dev/null |
+    sed -n 's/.*DW_AT_producer *:.*: //p; s/.*DW_AT_name *:.*: \(src\/.*\)$/\1/p' >"$work/units"
+  if ! grep -q '^src/' "$work/units"; then
+    echo "The built program has no debug information: its compile flags are not checked"
+    exit 77
+  fi
+  local wanted=(-fstack-protector-strong -fstack-clash-protection)
+  case "$(uname -m)" in
+    x86_64 | i?86) wanted+=(-fcf-protection=full) ;;
+  esac
+  local producer="" unit flag fortify
+  while IFS= read -r unit; do
+    if [[ "$unit" != src/* ]]; then
+      producer=$unit
+      continue
+    fi
+    for flag in "${wanted[@]}"; do
+      [[ " $producer " == *" $flag "* ]] || fail "$unit was compiled without $flag: $producer"
+    done
+    [ "$hardening" = full ] || continue
+    [[ " $producer " =~ \ -O[1-3s]\  ]] || fail "$unit was compiled without optimisation, so not fortified: $producer"
+    fortify=$(grep -F -- "-c $source_dir/$unit\"" "$compile_commands" | grep -oE -- '-[DU]_FORTIFY_SOURCE(=[0-9]+)?' |
+      tail -n 1) || true
+    [[ "$fortify" == -D_FORTIFY_SOURCE=[23] ]] || fail "$unit was compiled without -D_FORTIFY_SOURCE=2 (${fortify:-no such flag})"
+  done <"$work/units"
 }
 
 mode=${1:-}
@@ -133,27 +231,45 @@ case "$mode" in
     [ -z "$warnings" ] || fail "groff warns about $2:"$'\n'"$warnings"
     exit 0
     ;;
+  built-program)
+    [ $# -eq 5 ] || fail "install_test.sh built-program takes 4 arguments, got $(($# - 1))"
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    check_built_program "$2" "$3" "$4" "$5"
+    exit 0
+    ;;
   prefix | package) ;;
-  *) fail "usage: install_test.sh prefix|package|man-page ..." ;;
+  *) fail "usage: install_test.sh prefix|package|built-program|man-page ..." ;;
 esac
 
-[ $# -eq 9 ] || fail "install_test.sh $mode takes 8 arguments, got $(($# - 1))"
-tool=$2 build_dir=$3 built=$4 dev_link=$5 bindir=$6 libdir=$7 mandir=$8 man_source=$9
+[ $# -eq 11 ] || fail "install_test.sh $mode takes 10 arguments, got $(($# - 1))"
+tool=$2 build_dir=$3 built=$4 dev_link=$5 hardening=$6 layout=("${@:7}")
+libdir=${layout[1]}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 if [ "$mode" = prefix ]; then
   "$tool" --install "$build_dir" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
     fail "cmake --install failed" "$work/install.log"
-  check_installation "$work/prefix" "$built" "$dev_link" "$bindir" "$libdir" "$mandir" "$man_source"
+  # The OpenAL runtime library is outside this prefix: the link to it is absolute.
+  check_installation "$work/prefix" "$built" "$dev_link" "$hardening" absolute "${layout[@]}"
   exit 0
 fi
 
 "$tool" -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
   fail "cpack -G DEB failed" "$work/cpack.log"
 debs=("$work"/package/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb file" "$work/cpack.log"
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+  fail "cpack made no single .deb file" "$work/cpack.log"
+fi
 deb=${debs[0]}
+
+# lintian's verdict, errors and warnings failing; the informational tags are shown in CTest's log.
+command -v lintian >/dev/null || fail "lintian is not installed (Debian package lintian)"
+status=0
+lintian --fail-on error,warning --display-info "$deb" >"$work/lintian.log" 2>"$work/lintian.err" || status=$?
+if [ -s "$work/lintian.log" ]; then cat "$work/lintian.log"; else echo "lintian $(lintian --version): no tags"; fi
+[ "$status" -eq 0 ] || fail "lintian rejects the package (status $status)" "$work/lintian.log" "$work/lintian.err"
 
 [ "$(dpkg-deb -f "$deb" Package)" = hanoi-chimes ] || fail "the package is not named hanoi-chimes"
 [ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "the package's section is not sound"
@@ -166,13 +282,21 @@ for package in libopenal1 libc6 libstdc++6 libgcc-s1; do
 done
 
 dpkg-deb -c "$deb" >"$work/contents"
-for file in "./usr/$bindir/hanoi-chimes" "./usr/$mandir/man1/hanoi-chimes.1.gz" "./usr/$libdir/hanoi-chimes/libopenal.so -> "; do
-  grep -qF " $file" "$work/contents" || fail "the package does not hold ${file% -> }" "$work/contents"
+for file in "${layout[0]}/hanoi-chimes" "${layout[2]}/man1/hanoi-chimes.1.gz" "${layout[3]}/copyright" \
+  "${layout[3]}/changelog.gz" "$libdir/hanoi-chimes/libopenal.so -> "; do
+  grep -qF " ./usr/$file" "$work/contents" || fail "the package does not hold /usr/${file% -> }" "$work/contents"
 done
-# The link must lead to the file that libopenal1 installs, wherever the package is unpacked.
-target=$(sed -n "s|.* \./usr/$libdir/hanoi-chimes/libopenal\.so -> ||p" "$work/contents")
+# The link must lead to the file that libopenal1 installs, once the package is installed. It is
+# relative, as Debian wants of a link within /usr.
+private=/usr/$libdir/hanoi-chimes
+target=$(sed -n "s|.* \.$private/libopenal\.so -> ||p" "$work/contents")
+target=$(realpath -m -s "$private/$target")
 dpkg -S "$target" 2>/dev/null | grep -q '^libopenal1[:,]' ||
   fail "the link points to $target, which is no file of the package libopenal1"
 
 dpkg-deb -x "$deb" "$work/root"
-check_installation "$work/root/usr" "$built" "$dev_link" "$bindir" "$libdir" "$mandir" "$man_source"
+# The unpacked tree stands in for the installed system: libopenal1's library is linked into it
+# where the package's relative link expects it.
+mkdir -p "$work/root${target%/*}"
+ln -s "$target" "$work/root$target"
+check_installation "$work/root/usr" "$built" "$dev_link" "$hardening" relative "${layout[@]}"
