@@ -70,11 +70,6 @@ ExtensionRecord probe_extension(std::span<const std::string_view> constants,
 
 }  // namespace
 
-const std::array<std::string_view, 93> entry_point_names{
-#define AUDIO_NAME(type, name) #name,
-    AUDIO_ALC_ENTRY_POINTS(AUDIO_NAME) AUDIO_AL_ENTRY_POINTS(AUDIO_NAME)
-#undef AUDIO_NAME
-};
 
 std::optional<ALCenum> ExtensionRecord::constant(std::string_view name) const {
   for (const auto& [constant_name, value] : constants) {
