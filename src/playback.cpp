@@ -62,7 +62,7 @@ void play_note(const AudioContext& context, float frequency_hz, std::uint32_t le
 }
 
 void wait_for_play_out(const AudioContext& context, const NoteWait& wait) {
-  const auto latency = context.device().latency();
+  const auto latency = device_latency(context.device());
   if (!latency) return;
   // A negative latency is no wait; one past `max_play_out` is not believed beyond it.
   const auto play_out = std::chrono::ceil<std::chrono::milliseconds>(*latency);

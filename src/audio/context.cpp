@@ -17,9 +17,8 @@ std::mutex& context_lock() {
 
 ContextGuard make_current(const PlaybackDevice& device, ALCcontext* context) {
   const AudioLibrary& library = device.library();
-  const ExtensionRecord& thread_local_context = library.extensions().thread_local_context;
-  if (void* set_thread_context = thread_local_context.function("alcSetThreadContext")) {
-    function_cast<PFNALCSETTHREADCONTEXTPROC>(set_thread_context)(context);  // result not looked at
+  if (const auto set_thread_context = library.extensions().thread_local_context.alcSetThreadContext) {
+    set_thread_context(context);  // result not looked at
     return {};
   }
   ContextGuard guard(context_lock());
@@ -88,8 +87,9 @@ AudioResult<void> set_listener_orientation(const AudioContext& context, const Ve
   return set_listener(context, AL_ORIENTATION, orientation.data());
 }
 
-AudioResult<AudioContext> open_audio(std::ostream& out, std::span<const std::string_view> library_names) {
-  const AudioLibrary library = required(load_audio_library(library_names));
+AudioResult<AudioContext> open_audio(std::ostream& out, std::span<const std::string_view> library_names,
+                                     const LibraryLoader& loader) {
+  const AudioLibrary library = required(load_audio_library(library_names, loader));
 
   // Every device line is out before the device is opened, so a failure to open comes after them.
   for (const std::string& name : list_output_devices(library)) {

@@ -52,4 +52,5 @@ AudioResult<void> set_listener_orientation(const AudioContext& context, const Ve
 /// failure is a fatal stop except a failed context creation, which is returned with the device
 /// and the library already released.
 AudioResult<AudioContext> open_audio(std::ostream& out = std::cout,
-                                     std::span<const std::string_view> library_names = default_library_names);
+                                     std::span<const std::string_view> library_names = default_library_names,
+                                     const LibraryLoader& loader = dynamic_loader);

@@ -6,23 +6,23 @@
 
 namespace {
 
-// The device extension whose probe the layer keeps: the number of auxiliary sends sizes every
-// source's send table. The effect-slot names have standard fallback values in the probe.
-constexpr std::string_view efx_constants[] = {"ALC_EFX_MAJOR_VERSION",   "ALC_EFX_MINOR_VERSION",
-                                              "ALC_MAX_AUXILIARY_SENDS", "AL_EFFECTSLOT_EFFECT",
-                                              "AL_EFFECTSLOT_GAIN",      "AL_EFFECTSLOT_AUXILIARY_SEND_AUTO"};
-// Whether the device still plays (asked before every note), and how far behind the mixer its
-// output is (waited out after the last note).
-constexpr std::string_view disconnect_constants[] = {"ALC_CONNECTED"};
-constexpr std::string_view device_clock_constants[] = {"ALC_DEVICE_LATENCY_SOFT"};
-constexpr std::string_view device_clock_functions[] = {"alcGetInteger64vSOFT"};
-
-/// The query for a list or a default name: the resolved ALC_ENUMERATE_ALL_EXT constant when there
-/// is one, the basic query otherwise.
-ALCenum choose_query(const AudioLibrary& library, std::string_view all_constant, ALCenum basic) {
-  const ExtensionRecord& all = library.extensions().enumerate_all;
-  return all.constant(all_constant).value_or(basic);
-}
+// The device extensions whose probe the layer keeps. The effect-slot names of ALC_EXT_EFX have
+// standard fallback values in the probe.
+using Efx = EfxExtension;
+const ExtensionDescription<Efx> efx{"ALC_EXT_EFX",
+                                    {{"ALC_EFX_MAJOR_VERSION", &Efx::efx_major_version},
+                                     {"ALC_EFX_MINOR_VERSION", &Efx::efx_minor_version},
+                                     {"ALC_MAX_AUXILIARY_SENDS", &Efx::max_auxiliary_sends},
+                                     {"AL_EFFECTSLOT_EFFECT", &Efx::effectslot_effect},
+                                     {"AL_EFFECTSLOT_GAIN", &Efx::effectslot_gain},
+                                     {"AL_EFFECTSLOT_AUXILIARY_SEND_AUTO", &Efx::effectslot_auxiliary_send_auto}},
+                                    {}};
+const ExtensionDescription<DisconnectExtension> disconnect{
+    "ALC_EXT_disconnect", {{"ALC_CONNECTED", &DisconnectExtension::connected}}, {}};
+using Clock = DeviceClockExtension;
+const ExtensionDescription<Clock> device_clock{"ALC_SOFT_device_clock",
+                                               {{"ALC_DEVICE_LATENCY_SOFT", &Clock::device_latency}},
+                                               {AUDIO_EXTENSION_FUNCTION(Clock, alcGetInteger64vSOFT)}};
 
 }  // namespace
 
@@ -43,23 +43,18 @@ std::vector<std::string> split_device_list(const char* list) {
 }
 
 std::vector<std::string> list_output_devices(const AudioLibrary& library) {
-  const ALCenum query = choose_query(library, "ALC_ALL_DEVICES_SPECIFIER", ALC_DEVICE_SPECIFIER);
+  // The full list when ALC_ENUMERATE_ALL_EXT resolved its query, otherwise the basic one.
+  const ALCenum query = library.extensions().enumerate_all.all_devices_specifier.value_or(ALC_DEVICE_SPECIFIER);
   return split_device_list(library.entry_points().alcGetString(nullptr, query));
 }
 
 std::optional<std::string> default_output_name(const AudioLibrary& library) {
-  const ALCenum query = choose_query(library, "ALC_DEFAULT_ALL_DEVICES_SPECIFIER", ALC_DEFAULT_DEVICE_SPECIFIER);
+  const ALCenum query =
+      library.extensions().enumerate_all.default_all_devices_specifier.value_or(ALC_DEFAULT_DEVICE_SPECIFIER);
   const ALCchar* name = library.entry_points().alcGetString(nullptr, query);
   if (name == nullptr) return std::nullopt;
   return std::string(name);
 }
-
-/// What the probe found on a newly opened device.
-struct DeviceExtensions {
-  ExtensionRecord efx;           // ALC_EXT_EFX
-  ExtensionRecord disconnect;    // ALC_EXT_disconnect
-  ExtensionRecord device_clock;  // ALC_SOFT_device_clock
-};
 
 struct PlaybackDevice::Record {
   Record(AudioLibrary library, std::optional<std::string> name, ALCdevice* device, DeviceExtensions extensions)
@@ -84,29 +79,25 @@ const AudioLibrary& PlaybackDevice::library() const { return record_->library; }
 
 const std::optional<std::string>& PlaybackDevice::name() const { return record_->name; }
 
-std::optional<ALCenum> PlaybackDevice::max_auxiliary_sends_query() const {
-  return record_->extensions.efx.constant("ALC_MAX_AUXILIARY_SENDS");
-}
-
-std::optional<std::chrono::nanoseconds> PlaybackDevice::latency() const {
-  const ExtensionRecord& clock = record_->extensions.device_clock;
-  const auto query = clock.constant("ALC_DEVICE_LATENCY_SOFT");
-  void* get_integer64 = clock.function("alcGetInteger64vSOFT");
-  if (!query || get_integer64 == nullptr) return std::nullopt;
-  ALCint64SOFT latency_ns = 0;
-  // not checked: a query that fails writes nothing, and nothing is waited for
-  function_cast<LPALCGETINTEGER64VSOFT>(get_integer64)(record_->device, *query, 1, &latency_ns);
-  return std::chrono::nanoseconds(latency_ns);
-}
+const DeviceExtensions& PlaybackDevice::extensions() const { return record_->extensions; }
 
 AudioResult<void> check_connected(const PlaybackDevice& device) {
-  const auto query = device.record_->extensions.disconnect.constant("ALC_CONNECTED");
+  const auto query = device.extensions().disconnect.connected;
   if (!query) return {};
   // not checked: a query that fails writes nothing, which counts as still connected
   ALCint connected = ALC_TRUE;
   device.library().entry_points().alcGetIntegerv(device.handle(), *query, 1, &connected);
   if (connected == ALC_FALSE) return std::unexpected(AudioError::Kind::InvalidDevice);
   return {};
+}
+
+std::optional<std::chrono::nanoseconds> device_latency(const PlaybackDevice& device) {
+  const DeviceClockExtension& clock = device.extensions().device_clock;
+  if (!clock.device_latency || clock.alcGetInteger64vSOFT == nullptr) return std::nullopt;
+  // not checked: a query that fails writes nothing, and nothing is waited for
+  ALCint64SOFT latency_ns = 0;
+  clock.alcGetInteger64vSOFT(device.handle(), *clock.device_latency, 1, &latency_ns);
+  return std::chrono::nanoseconds(latency_ns);
 }
 
 AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::optional<std::string_view> name) {
@@ -116,12 +107,10 @@ AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::option
   ALCdevice* device = al.alcOpenDevice(device_name ? device_name->c_str() : nullptr);
   if (device == nullptr) return std::unexpected(AudioError::Kind::InvalidDevice);  // no error code is read
 
-  DeviceExtensions extensions{
-      .efx = probe_alc_extension(al, device, "ALC_EXT_EFX", efx_constants, {}),
-      .disconnect = probe_alc_extension(al, device, "ALC_EXT_disconnect", disconnect_constants, {}),
-      .device_clock =
-          probe_alc_extension(al, device, "ALC_SOFT_device_clock", device_clock_constants, device_clock_functions),
-  };
+  const ExtensionProbe probe(al, device);
+  DeviceExtensions extensions{.efx = probe_extension(probe, efx),
+                              .disconnect = probe_extension(probe, disconnect),
+                              .device_clock = probe_extension(probe, device_clock)};
   PlaybackDevice opened(
       std::make_shared<const PlaybackDevice::Record>(library, std::move(device_name), device, std::move(extensions)));
   // A refused device is closed again as `opened` goes.

@@ -4,33 +4,17 @@
 #include <dlfcn.h>
 
 #include <cstring>
-#include <functional>
 
 #include "fatal.hpp"
 
 namespace {
 
 /// The loader's message for the failure that just happened, or a fatal stop when it gives none.
-std::string_view loader_message(std::string_view what, const std::string& file_name) {
-  const char* message = dlerror();
-  if (message == nullptr) fatal(std::string(what) + " failed without an error from the loader: " + file_name);
+std::string_view loader_message(const LibraryLoader& loader, std::string_view what, std::string_view name) {
+  const char* message = loader.last_error();
+  if (message == nullptr) fatal(std::string(what) + " failed without an error from the loader: " + std::string(name));
   return message;
 }
-
-// The three library-wide extensions and the names the probe asks for, in order.
-constexpr std::string_view enumerate_all_constants[] = {"ALC_ALL_DEVICES_SPECIFIER",
-                                                        "ALC_DEFAULT_ALL_DEVICES_SPECIFIER"};
-constexpr std::string_view loopback_constants[] = {"ALC_BYTE_SOFT",       "ALC_UNSIGNED_BYTE_SOFT",
-                                                   "ALC_SHORT_SOFT",      "ALC_UNSIGNED_SHORT_SOFT",
-                                                   "ALC_INT_SOFT",        "ALC_UNSIGNED_INT_SOFT",
-                                                   "ALC_FLOAT_SOFT",      "ALC_MONO_SOFT",
-                                                   "ALC_STEREO_SOFT",     "ALC_QUAD_SOFT",
-                                                   "ALC_5POINT1_SOFT",    "ALC_6POINT1_SOFT",
-                                                   "ALC_7POINT1_SOFT",    "ALC_FORMAT_CHANNELS_SOFT",
-                                                   "ALC_FORMAT_TYPE_SOFT"};
-constexpr std::string_view loopback_functions[] = {"alcLoopbackOpenDeviceSOFT", "alcIsRenderFormatSupportedSOFT",
-                                                   "alcRenderSamplesSOFT"};
-constexpr std::string_view thread_context_functions[] = {"alcSetThreadContext", "alcGetThreadContext"};
 
 /// Some implementations give no value for these names; they take the standard values instead. The
 /// EFX effect-slot names are often missing; OpenAL Soft before 1.20 offers ALC_SOFT_device_clock
@@ -43,46 +27,75 @@ std::optional<ALCenum> fallback_constant(std::string_view name) {
   return std::nullopt;
 }
 
-/// One probe for both layers. `error` reads (and so clears) the layer's error state.
-ExtensionRecord probe_extension(std::span<const std::string_view> constants,
-                                std::span<const std::string_view> functions, const std::function<int()>& error,
-                                const std::function<bool()>& present, const std::function<int(const char*)>& enum_value,
-                                const std::function<void*(const char*)>& proc_address) {
-  ExtensionRecord record;
-  error();  // a stale error must not be taken for a failed look-up below
-  if (!present()) return record;
-  record.present = true;
-  for (const std::string_view name : constants) {
-    const std::string text(name);
-    std::optional<ALCenum> value;
-    // The error is read only after a value came back: a 0 is an answer in itself.
-    if (const int found = enum_value(text.c_str()); found != 0 && error() == 0) value = found;
-    record.constants.emplace_back(name, value ? value : fallback_constant(name));
-  }
-  for (const std::string_view name : functions) {
-    const std::string text(name);
-    void* address = proc_address(text.c_str());
-    if (address != nullptr && error() != 0) address = nullptr;
-    record.functions.emplace_back(name, address);
-  }
-  return record;
-}
+using EnumerateAll = EnumerateAllExtension;
+const ExtensionDescription<EnumerateAll> enumerate_all{
+    "ALC_ENUMERATE_ALL_EXT",
+    {{"ALC_ALL_DEVICES_SPECIFIER", &EnumerateAll::all_devices_specifier},
+     {"ALC_DEFAULT_ALL_DEVICES_SPECIFIER", &EnumerateAll::default_all_devices_specifier}},
+    {}};
+
+using Loopback = SoftLoopbackExtension;
+const ExtensionDescription<Loopback> soft_loopback{
+    "ALC_SOFT_loopback",
+    {{"ALC_BYTE_SOFT", &Loopback::byte_soft},
+     {"ALC_UNSIGNED_BYTE_SOFT", &Loopback::unsigned_byte_soft},
+     {"ALC_SHORT_SOFT", &Loopback::short_soft},
+     {"ALC_UNSIGNED_SHORT_SOFT", &Loopback::unsigned_short_soft},
+     {"ALC_INT_SOFT", &Loopback::int_soft},
+     {"ALC_UNSIGNED_INT_SOFT", &Loopback::unsigned_int_soft},
+     {"ALC_FLOAT_SOFT", &Loopback::float_soft},
+     {"ALC_MONO_SOFT", &Loopback::mono_soft},
+     {"ALC_STEREO_SOFT", &Loopback::stereo_soft},
+     {"ALC_QUAD_SOFT", &Loopback::quad_soft},
+     {"ALC_5POINT1_SOFT", &Loopback::five_point_one_soft},
+     {"ALC_6POINT1_SOFT", &Loopback::six_point_one_soft},
+     {"ALC_7POINT1_SOFT", &Loopback::seven_point_one_soft},
+     {"ALC_FORMAT_CHANNELS_SOFT", &Loopback::format_channels_soft},
+     {"ALC_FORMAT_TYPE_SOFT", &Loopback::format_type_soft}},
+    {AUDIO_EXTENSION_FUNCTION(Loopback, alcLoopbackOpenDeviceSOFT),
+     AUDIO_EXTENSION_FUNCTION(Loopback, alcIsRenderFormatSupportedSOFT),
+     AUDIO_EXTENSION_FUNCTION(Loopback, alcRenderSamplesSOFT)}};
+
+using ThreadContext = ThreadLocalContextExtension;
+const ExtensionDescription<ThreadContext> thread_local_context{
+    "ALC_EXT_thread_local_context",
+    {},
+    {AUDIO_EXTENSION_FUNCTION(ThreadContext, alcSetThreadContext),
+     AUDIO_EXTENSION_FUNCTION(ThreadContext, alcGetThreadContext)}};
 
 }  // namespace
 
+const LibraryLoader dynamic_loader{
+    // Each step clears the loader's message first, so that a failure's message is its own.
+    .open = [](const char* file_name) {
+      dlerror();
+      return dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
+    },
+    .look_up = [](void* library, const char* name) {
+      dlerror();
+      return dlsym(library, name);
+    },
+    .close = [](void* library) { return dlclose(library); },
+    .last_error = []() -> const char* { return dlerror(); },
+};
 
-std::optional<ALCenum> ExtensionRecord::constant(std::string_view name) const {
-  for (const auto& [constant_name, value] : constants) {
-    if (constant_name == name) return value;
-  }
-  return std::nullopt;
+int ExtensionProbe::error() const { return device_ ? al_.alcGetError(*device_) : al_.alGetError(); }
+
+bool ExtensionProbe::present(const char* extension) const {
+  error();
+  return device_ ? al_.alcIsExtensionPresent(*device_, extension) == ALC_TRUE
+                 : al_.alIsExtensionPresent(extension) == AL_TRUE;
 }
 
-void* ExtensionRecord::function(std::string_view name) const {
-  for (const auto& [function_name, address] : functions) {
-    if (function_name == name) return address;
-  }
-  return nullptr;
+std::optional<ALCenum> ExtensionProbe::constant(const char* name) const {
+  const ALCenum value = device_ ? al_.alcGetEnumValue(*device_, name) : al_.alGetEnumValue(name);
+  if (value != 0 && error() == 0) return value;
+  return fallback_constant(name);
+}
+
+void* ExtensionProbe::function(const char* name) const {
+  void* address = device_ ? al_.alcGetProcAddress(*device_, name) : al_.alGetProcAddress(name);
+  return address != nullptr && error() == 0 ? address : nullptr;
 }
 
 OsError os_error_from_loader_message(std::string_view message, LoaderStep step) {
@@ -95,17 +108,18 @@ OsError os_error_from_loader_message(std::string_view message, LoaderStep step) 
 }
 
 struct AudioLibrary::Record {
-  explicit Record(void* handle) : handle(handle) {}
+  Record(const LibraryLoader& loader, void* handle) : loader(loader), handle(handle) {}
   Record(const Record&) = delete;
   Record& operator=(const Record&) = delete;
   ~Record() {
     // Runs at the last release, possibly while a fatal stop unwinds: no unwinding from here.
-    if (dlclose(handle) != 0) {
-      const char* message = dlerror();
+    if (loader.close(handle) != 0) {
+      const char* message = loader.last_error();
       fatal_exit(std::string("closing the audio library failed: ") + (message != nullptr ? message : "no message"));
     }
   }
 
+  LibraryLoader loader;
   void* handle;
   EntryPoints table;
   LibraryExtensions extensions;
@@ -115,28 +129,27 @@ const EntryPoints& AudioLibrary::entry_points() const { return record_->table; }
 
 const LibraryExtensions& AudioLibrary::extensions() const { return record_->extensions; }
 
-AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> file_names) {
-  // 1. Open the first file name that loads; only the last attempt's error is kept.
+AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> file_names,
+                                             const LibraryLoader& loader) {
+  // The first file name that opens wins; of the failed attempts only the last one's error is kept.
   std::unique_ptr<AudioLibrary::Record> record;
   OsError last_error{ENOENT};
   for (const std::string_view name : file_names) {
     const std::string file_name(name);
-    dlerror();
-    if (void* handle = dlopen(file_name.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-      record = std::make_unique<AudioLibrary::Record>(handle);
+    if (void* handle = loader.open(file_name.c_str())) {
+      record = std::make_unique<AudioLibrary::Record>(loader, handle);
       break;
     }
-    last_error = os_error_from_loader_message(loader_message("opening a library", file_name), LoaderStep::Open);
+    last_error = os_error_from_loader_message(loader_message(loader, "opening a library", name), LoaderStep::Open);
   }
   if (!record) return std::unexpected(last_error);
 
-  // 2. Every entry point, in table order; the first missing one closes the library again.
+  // Every entry point, in table order; the first missing one closes the library again.
   EntryPoints& table = record->table;
   const auto look_up = [&](auto& field, const char* name) {
-    dlerror();
-    void* address = dlsym(record->handle, name);
+    void* address = loader.look_up(record->handle, name);
     if (address == nullptr) {
-      return std::optional(os_error_from_loader_message(loader_message("looking up", name), LoaderStep::Lookup));
+      return std::optional(os_error_from_loader_message(loader_message(loader, "looking up", name), LoaderStep::Lookup));
     }
     field = function_cast<std::remove_reference_t<decltype(field)>>(address);
     return std::optional<OsError>();
@@ -147,40 +160,16 @@ AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> f
   AUDIO_AL_ENTRY_POINTS(AUDIO_LOOK_UP)
 #undef AUDIO_LOOK_UP
 
-  // 3. The library-wide extensions, asked with the null device.
-  record->extensions.enumerate_all =
-      probe_alc_extension(table, nullptr, "ALC_ENUMERATE_ALL_EXT", enumerate_all_constants, {});
-  record->extensions.soft_loopback =
-      probe_alc_extension(table, nullptr, "ALC_SOFT_loopback", loopback_constants, loopback_functions);
-  record->extensions.thread_local_context =
-      probe_alc_extension(table, nullptr, "ALC_EXT_thread_local_context", {}, thread_context_functions);
+  // The library-wide extensions, asked with the null device.
+  const ExtensionProbe probe(table, nullptr);
+  record->extensions = {.enumerate_all = probe_extension(probe, enumerate_all),
+                        .soft_loopback = probe_extension(probe, soft_loopback),
+                        .thread_local_context = probe_extension(probe, thread_local_context)};
 
-  // 4.-6. Share the record, then check the version; a refused library is closed again.
+  // Shared from here on; a library whose version is refused is closed again as it goes.
   AudioLibrary library(std::shared_ptr<const AudioLibrary::Record>(std::move(record)));
   if (auto version = check_version(library, nullptr); !version) return std::unexpected(version.error());
   return library;
-}
-
-ExtensionRecord probe_alc_extension(const EntryPoints& al, ALCdevice* device, std::string_view extension,
-                                    std::span<const std::string_view> constants,
-                                    std::span<const std::string_view> functions) {
-  const std::string name(extension);
-  return probe_extension(
-      constants, functions, [&] { return al.alcGetError(device); },
-      [&] { return al.alcIsExtensionPresent(device, name.c_str()) == ALC_TRUE; },
-      [&](const char* constant) { return al.alcGetEnumValue(device, constant); },
-      [&](const char* function) { return al.alcGetProcAddress(device, function); });
-}
-
-ExtensionRecord probe_al_extension(const EntryPoints& al, std::string_view extension,
-                                   std::span<const std::string_view> constants,
-                                   std::span<const std::string_view> functions) {
-  const std::string name(extension);
-  return probe_extension(
-      constants, functions, [&] { return al.alGetError(); },
-      [&] { return al.alIsExtensionPresent(name.c_str()) == AL_TRUE; },
-      [&](const char* constant) { return al.alGetEnumValue(constant); },
-      [&](const char* function) { return al.alGetProcAddress(function); });
 }
 
 AudioResult<void> check_version(const AudioLibrary& library, ALCdevice* device) {

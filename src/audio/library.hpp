@@ -2,15 +2,17 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
 
 #include <array>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "audio/entry_points.hpp"
 #include "audio/error.hpp"
@@ -34,24 +36,95 @@ Function function_cast(void* address) {
   return function;
 }
 
-/// What the extension probe found for one extension: absent, or present with each of its constants
-/// resolved to a value or absent and each of its functions resolved to an address or absent.
-struct ExtensionRecord {
-  bool present = false;
-  std::vector<std::pair<std::string_view, std::optional<ALCenum>>> constants;
-  std::vector<std::pair<std::string_view, void*>> functions;
+/// The order and the calls of the extension probe, on one layer: ALC with a device handle (null for
+/// the library-wide probe), or AL on the current context. It asks whether the extension is present,
+/// then each of its constants and functions by name. Absence is recorded, never an error.
+class ExtensionProbe {
+ public:
+  /// The ALC form, on `device`.
+  ExtensionProbe(const EntryPoints& al, ALCdevice* device) : al_(al), device_(device) {}
+  /// The AL form, on the context current when it probes.
+  explicit ExtensionProbe(const EntryPoints& al) : al_(al) {}
 
-  /// The resolved value of a constant of a present extension.
-  std::optional<ALCenum> constant(std::string_view name) const;
-  /// The resolved address of a function of a present extension, or null.
-  void* function(std::string_view name) const;
+  /// Whether `extension` is present, after a read of the error state that clears it: a stale error
+  /// must not be taken for a failed look-up of a constant or function.
+  bool present(const char* extension) const;
+  /// The constant's value; absent when OpenAL gives 0 (no error is read then: 0 is an answer in
+  /// itself) or a value with a pending error. Some names then take their standard value.
+  std::optional<ALCenum> constant(const char* name) const;
+  /// The function's address; null when OpenAL gives none or gives one with a pending error.
+  void* function(const char* name) const;
+
+ private:
+  int error() const;
+
+  const EntryPoints& al_;
+  std::optional<ALCdevice*> device_;  // nothing for the AL form
+};
+
+/// How the probe fills one extension's record: the extension's name, and for each constant and
+/// function its OpenAL name with the record's field it goes to. Each name is written once, here;
+/// code that needs a constant or function reads its typed field.
+template <class Extension>
+struct ExtensionDescription {
+  using Constant = std::pair<const char*, std::optional<ALCenum> Extension::*>;
+  using Function = std::pair<const char*, void (*)(Extension&, void*)>;
+
+  const char* name;
+  std::initializer_list<Constant> constants;
+  std::initializer_list<Function> functions;
+};
+
+/// One function of an extension description: its OpenAL name, which is also its field's name.
+#define AUDIO_EXTENSION_FUNCTION(Extension, field)                                                        \
+  typename ExtensionDescription<Extension>::Function {                                                    \
+    #field, [](Extension& found, void* address) { found.field = function_cast<decltype(found.field)>(address); } \
+  }
+
+/// Probes one extension: the record says whether it is present and holds each constant and
+/// function that resolved; the rest stay absent.
+template <class Extension>
+Extension probe_extension(const ExtensionProbe& probe, const ExtensionDescription<Extension>& description) {
+  Extension found;
+  found.present = probe.present(description.name);
+  if (!found.present) return found;
+  for (const auto& [name, field] : description.constants) found.*field = probe.constant(name);
+  for (const auto& [name, assign] : description.functions) {
+    if (void* address = probe.function(name)) assign(found, address);
+  }
+  return found;
+}
+
+/// ALC_ENUMERATE_ALL_EXT: the full device list and default name, when its constants resolved.
+struct EnumerateAllExtension {
+  bool present = false;
+  std::optional<ALCenum> all_devices_specifier;
+  std::optional<ALCenum> default_all_devices_specifier;
+};
+
+/// ALC_SOFT_loopback: recorded; nothing uses it.
+struct SoftLoopbackExtension {
+  bool present = false;
+  std::optional<ALCenum> byte_soft, unsigned_byte_soft, short_soft, unsigned_short_soft, int_soft, unsigned_int_soft,
+      float_soft, mono_soft, stereo_soft, quad_soft, five_point_one_soft, six_point_one_soft, seven_point_one_soft,
+      format_channels_soft, format_type_soft;
+  LPALCLOOPBACKOPENDEVICESOFT alcLoopbackOpenDeviceSOFT = nullptr;
+  LPALCISRENDERFORMATSUPPORTEDSOFT alcIsRenderFormatSupportedSOFT = nullptr;
+  LPALCRENDERSAMPLESSOFT alcRenderSamplesSOFT = nullptr;
+};
+
+/// ALC_EXT_thread_local_context: a current context per thread, set through alcSetThreadContext.
+struct ThreadLocalContextExtension {
+  bool present = false;
+  PFNALCSETTHREADCONTEXTPROC alcSetThreadContext = nullptr;
+  PFNALCGETTHREADCONTEXTPROC alcGetThreadContext = nullptr;  // resolved, never called
 };
 
 /// The library-wide ALC extensions, probed with the null device when the library is loaded.
 struct LibraryExtensions {
-  ExtensionRecord enumerate_all;         // ALC_ENUMERATE_ALL_EXT
-  ExtensionRecord soft_loopback;         // ALC_SOFT_loopback (recorded; nothing uses it)
-  ExtensionRecord thread_local_context;  // ALC_EXT_thread_local_context
+  EnumerateAllExtension enumerate_all;
+  SoftLoopbackExtension soft_loopback;
+  ThreadLocalContextExtension thread_local_context;
 };
 
 /// The platform's loader gives one message for a failure and no number. The number is recovered
@@ -63,8 +136,23 @@ struct LibraryExtensions {
 enum class LoaderStep : std::uint8_t { Open, Lookup };
 OsError os_error_from_loader_message(std::string_view message, LoaderStep step);
 
+/// How the audio library is opened, looked into and closed: the platform's dynamic loader in a run,
+/// a test's own in a test (like volk, which takes its loader function from the caller). A failed
+/// step gives null; `last_error` then gives the loader's message for that failure, or null when it
+/// has none.
+struct LibraryLoader {
+  void* (*open)(const char* file_name);
+  void* (*look_up)(void* library, const char* name);
+  int (*close)(void* library);  // 0 when the library was closed
+  const char* (*last_error)();
+};
+
+/// The platform's dynamic loader: dlopen (every symbol bound at once, none shared), dlsym, dlclose.
+extern const LibraryLoader dynamic_loader;
+
 /// The OpenAL library opened at run time: its entry-point table and its extension record. A shared
-/// handle: copies share one record, and the last copy to go closes the library.
+/// handle: copies share one record, and the last copy to go closes the library. Releasing the last
+/// copy can end the process: a library that cannot be closed is a fatal report, then status 101.
 class AudioLibrary {
  public:
   const EntryPoints& entry_points() const;
@@ -73,7 +161,8 @@ class AudioLibrary {
  private:
   struct Record;
   explicit AudioLibrary(std::shared_ptr<const Record> record) : record_(std::move(record)) {}
-  friend AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> file_names);
+  friend AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> file_names,
+                                                      const LibraryLoader& loader);
 
   std::shared_ptr<const Record> record_;
 };
@@ -84,18 +173,10 @@ inline constexpr std::array<std::string_view, 5> default_library_names{
     "libopenal.so", "libopenal.dylib", "OpenAL.framework/OpenAL", "soft_oal.dll", "OpenAL32.dll"};
 
 /// Opens the first of `file_names` that loads, looks up all 93 entry points, probes the
-/// library-wide extensions and checks the ALC version with the null device.
-AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> file_names = default_library_names);
-
-/// Probes an ALC extension on `device` (null for the library-wide probe): whether it is present,
-/// then each constant and function by name. Absence is recorded, never an error.
-ExtensionRecord probe_alc_extension(const EntryPoints& al, ALCdevice* device, std::string_view extension,
-                                    std::span<const std::string_view> constants,
-                                    std::span<const std::string_view> functions);
-/// The same for an AL extension, on the current context.
-ExtensionRecord probe_al_extension(const EntryPoints& al, std::string_view extension,
-                                   std::span<const std::string_view> constants,
-                                   std::span<const std::string_view> functions);
+/// library-wide extensions and checks the ALC version with the null device. Can stop the run: a
+/// loader that fails without a message, or a library that cannot be closed again, is a fatal stop.
+AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> file_names = default_library_names,
+                                             const LibraryLoader& loader = dynamic_loader);
 
 /// Accepts ALC 1.1 and any later 1.x; with the null device also 0.0 (an implementation that leaves
 /// the numbers alone). Anything else is `UnsupportedVersion` with the numbers read.

@@ -78,7 +78,7 @@ AudioResult<SoundSource> create_source(const AudioContext& context) {
   SoundSource source(context, name);
   // Sized with no guard held: the query is ALC, on the device. A negative count means no sends.
   ALCint sends = 0;
-  if (const auto query = context.device().max_auxiliary_sends_query()) {
+  if (const auto query = context.device().extensions().efx.max_auxiliary_sends) {
     library.entry_points().alcGetIntegerv(context.device().handle(), *query, 1, &sends);
   }
   source.auxiliary_sends_.assign(static_cast<std::size_t>(std::max(sends, 0)), 0);

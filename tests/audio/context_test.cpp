@@ -136,7 +136,7 @@ TEST_F(ContextAndListener, ReleaseClearsTheCurrentContextDestroysItThenClosesThe
 TEST_F(ContextAndListener, OpenAudioPrintsTheDevicesAndPlacesTheListener) {
   fake_.configure(R"(all_devices=Fake Device\0Second\0\0)");
   std::ostringstream out;
-  const auto context = open_audio(out, fake_names_);
+  const auto context = open_audio(out, fake_names_, loader_spy::loader());
   ASSERT_TRUE(context.has_value()) << context.error();
   EXPECT_EQ(out.str(), "Found device: Fake Device\nFound device: Second\n");
   const EntryPoints& al = context->library().entry_points();
@@ -155,7 +155,7 @@ TEST_F(ContextAndListener, OpenAudioPrintsTheDevicesAndPlacesTheListener) {
 TEST_F(ContextAndListener, OpenAudioReturnsAFailedCreationWithEverythingReleased) {
   fake_.configure("fail=alcCreateContext:1:0");
   std::ostringstream out;
-  const auto context = open_audio(out, fake_names_);
+  const auto context = open_audio(out, fake_names_, loader_spy::loader());
   EXPECT_EQ(outcome(context), "NullError");
   EXPECT_EQ(fake_.calls().back(), "alcCloseDevice(dev1) = 1");
   EXPECT_EQ(loader_spy::events(), (Calls{"open " + fake_openal_path, "close " + fake_openal_path}));

@@ -72,12 +72,22 @@ TEST_F(OutputDevice, DefaultDeviceIsOpenedByItsReportedName) {
   const auto calls = calls_since(first);
   EXPECT_EQ(Names(calls.begin(), calls.begin() + 2),
             (Names{R"(alcGetString(null, 0x1012) = "Fake Device")", R"(alcOpenDevice("Fake Device") = dev1)"}));
-  // The new device's EFX probe, then the version check on it.
+  // The new device's probes, EFX first, then the version check on it.
   EXPECT_EQ(calls[2], "alcGetError(dev1) = 0x0");
-  EXPECT_EQ(calls[3], R"(alcIsExtensionPresent(dev1, "ALC_EXT_EFX") = 1)");
+  Names probed;
+  for (const std::string& call : calls) {
+    if (call.starts_with("alcIsExtensionPresent(dev1, ")) probed.push_back(call);
+  }
+  EXPECT_EQ(probed, (Names{R"(alcIsExtensionPresent(dev1, "ALC_EXT_EFX") = 1)",
+                           R"(alcIsExtensionPresent(dev1, "ALC_EXT_disconnect") = 1)",
+                           R"(alcIsExtensionPresent(dev1, "ALC_SOFT_device_clock") = 1)"}));
   EXPECT_EQ(Names(calls.end() - 2, calls.end()),
             (Names{"alcGetIntegerv(dev1, 0x1000, 1) = [1]", "alcGetIntegerv(dev1, 0x1001, 1) = [1]"}));
-  EXPECT_EQ(device->max_auxiliary_sends_query(), 0x20003);
+  const DeviceExtensions& extensions = device->extensions();
+  EXPECT_EQ(extensions.efx.max_auxiliary_sends, 0x20003);
+  EXPECT_EQ(extensions.disconnect.connected, 0x313);
+  EXPECT_EQ(extensions.device_clock.device_latency, 0x1601);
+  EXPECT_NE(extensions.device_clock.alcGetInteger64vSOFT, nullptr);
 }
 
 TEST_F(OutputDevice, WithoutADefaultNameTheDeviceIsOpenedWithNull) {
@@ -118,7 +128,7 @@ TEST_F(OutputDevice, WithoutEfxSourcesGetNoSendQuery) {
   const AudioLibrary library = load();
   const auto device = open_device(library);
   ASSERT_TRUE(device.has_value());
-  EXPECT_EQ(device->max_auxiliary_sends_query(), std::nullopt);
+  EXPECT_EQ(device->extensions().efx.max_auxiliary_sends, std::nullopt);
 }
 
 TEST_F(OutputDevice, TheLastHandleClosesTheDeviceThenLetsGoOfTheLibrary) {

@@ -40,7 +40,7 @@ TEST_F(LibraryLoading, FileNamesAreTriedInOrderUntilOneOpens) {
   write_file(dir.file("not-a-library"), "this is not an ELF file\n");
   // Only the last name opens; the first fails differently from the others, so a kept error shows.
   loader_spy::redirect({{"libopenal.so", dir.file("not-a-library")}, {"OpenAL32.dll", fake_openal_path}});
-  auto library = load_audio_library();
+  auto library = load_audio_library(default_library_names, loader_spy::loader());
   loader_spy::redirect({});
   ASSERT_TRUE(library.has_value()) << library.error();
   EXPECT_EQ(loader_spy::events(), Events{"open OpenAL32.dll"});
@@ -53,7 +53,7 @@ TEST_F(LibraryLoading, WhenNoNameOpensTheErrorIsTheLastAttempts) {
   TempDir dir;
   write_file(dir.file("not-a-library"), "this is not an ELF file\n");
   loader_spy::redirect({{"libopenal.so", dir.file("not-a-library")}});
-  auto library = load_audio_library();
+  auto library = load_audio_library(default_library_names, loader_spy::loader());
   loader_spy::redirect({});
   ASSERT_FALSE(library.has_value());
   EXPECT_EQ(library.error().debug(), R"(Io(Os { code: 2, kind: NotFound, message: "No such file or directory" }))");
@@ -64,7 +64,7 @@ TEST_F(LibraryLoading, WhenNoNameOpensTheErrorIsTheLastAttempts) {
 TEST_F(LibraryLoading, AMissingEntryPointClosesTheLibraryAndFails) {
   const std::string missing = FAKE_OPENAL_MISSING_PATH;
   const std::array<std::string_view, 1> names{missing};
-  auto library = load_audio_library(names);
+  auto library = load_audio_library(names, loader_spy::loader());
   ASSERT_FALSE(library.has_value());
   EXPECT_EQ(library.error().debug(), R"(Io(Os { code: 38, kind: Unsupported, message: "Function not implemented" }))");
   EXPECT_EQ(loader_spy::events(), (Events{"open " + missing, "close " + missing}));
@@ -75,7 +75,7 @@ TEST_F(LibraryLoading, AFailedOpenWithoutALoaderMessageStopsTheRunThere) {
   loader_spy::redirect({{"OpenAL.framework/OpenAL", fake_openal_path}});
   loader_spy::fail_open_silently("libopenal.dylib");
   testing::internal::CaptureStderr();
-  EXPECT_THROW(load_audio_library(), FatalStop);
+  EXPECT_THROW(load_audio_library(default_library_names, loader_spy::loader()), FatalStop);
   const std::string report = testing::internal::GetCapturedStderr();
   loader_spy::fail_open_silently("");
   loader_spy::redirect({});
@@ -119,7 +119,7 @@ TEST_F(LibraryLoading, VersionIsCheckedWithTheNullDevice) {
     fake_.configure("null_version=" + version);
     loader_spy::clear_events();
     {
-      auto library = load_audio_library(fake_names_);
+      auto library = load_audio_library(fake_names_, loader_spy::loader());
       EXPECT_EQ(library ? std::string("ok") : library.error().debug(), outcome);
       // A refused library is closed before the error comes back.
       EXPECT_EQ(loader_spy::events().size(), library ? 1U : 2U);
@@ -132,13 +132,13 @@ TEST_F(LibraryLoading, ProbesTheThreeLibraryExtensionsWithTheNullDevice) {
   const AudioLibrary library = load();
   const LibraryExtensions& extensions = library.extensions();
   EXPECT_TRUE(extensions.enumerate_all.present);
-  EXPECT_EQ(extensions.enumerate_all.constant("ALC_ALL_DEVICES_SPECIFIER"), 0x1013);
-  EXPECT_EQ(extensions.enumerate_all.constant("ALC_DEFAULT_ALL_DEVICES_SPECIFIER"), 0x1012);
+  EXPECT_EQ(extensions.enumerate_all.all_devices_specifier, 0x1013);
+  EXPECT_EQ(extensions.enumerate_all.default_all_devices_specifier, 0x1012);
   EXPECT_TRUE(extensions.soft_loopback.present);
-  EXPECT_EQ(extensions.soft_loopback.constant("ALC_FORMAT_TYPE_SOFT"), 0x1991);
-  EXPECT_NE(extensions.soft_loopback.function("alcRenderSamplesSOFT"), nullptr);
-  EXPECT_NE(extensions.thread_local_context.function("alcSetThreadContext"), nullptr);
-  EXPECT_NE(extensions.thread_local_context.function("alcGetThreadContext"), nullptr);
+  EXPECT_EQ(extensions.soft_loopback.format_type_soft, 0x1991);
+  EXPECT_NE(extensions.soft_loopback.alcRenderSamplesSOFT, nullptr);
+  EXPECT_NE(extensions.thread_local_context.alcSetThreadContext, nullptr);
+  EXPECT_NE(extensions.thread_local_context.alcGetThreadContext, nullptr);
   // Extension functions come from alcGetProcAddress only, never from the entry-point table.
   EXPECT_EQ(dlsym(fake_.handle(), "alcSetThreadContext"), nullptr);
 
@@ -172,13 +172,13 @@ TEST_F(LibraryLoading, ProbeOutcomes) {
       "error=alcGetProcAddress@alcSetThreadContext:1:0xA004;"
       "fail=alcGetProcAddress@alcGetThreadContext:1:0");
   const AudioLibrary library = load();
-  const ExtensionRecord& all = library.extensions().enumerate_all;
+  const EnumerateAllExtension& all = library.extensions().enumerate_all;
   EXPECT_TRUE(all.present);
-  EXPECT_EQ(all.constant("ALC_ALL_DEVICES_SPECIFIER"), std::nullopt);
-  EXPECT_EQ(all.constant("ALC_DEFAULT_ALL_DEVICES_SPECIFIER"), std::nullopt);
+  EXPECT_EQ(all.all_devices_specifier, std::nullopt);
+  EXPECT_EQ(all.default_all_devices_specifier, std::nullopt);
   EXPECT_TRUE(library.extensions().thread_local_context.present);
-  EXPECT_EQ(library.extensions().thread_local_context.function("alcSetThreadContext"), nullptr);
-  EXPECT_EQ(library.extensions().thread_local_context.function("alcGetThreadContext"), nullptr);
+  EXPECT_EQ(library.extensions().thread_local_context.alcSetThreadContext, nullptr);
+  EXPECT_EQ(library.extensions().thread_local_context.alcGetThreadContext, nullptr);
   const auto calls = fake_.calls();
   const auto zero = std::find(calls.begin(), calls.end(), "alcGetEnumValue(null, \"ALC_DEFAULT_ALL_DEVICES_SPECIFIER\") = 0x0");
   ASSERT_NE(zero, calls.end());
@@ -187,31 +187,37 @@ TEST_F(LibraryLoading, ProbeOutcomes) {
 }
 
 TEST_F(LibraryLoading, UnresolvedEffectSlotNamesTakeTheirStandardValues) {
-  const AudioLibrary library = load();
-  constexpr std::string_view constants[] = {"AL_EFFECTSLOT_EFFECT", "AL_EFFECTSLOT_GAIN",
-                                            "AL_EFFECTSLOT_AUXILIARY_SEND_AUTO", "ALC_MAX_AUXILIARY_SENDS",
-                                            "ALC_NO_SUCH_CONSTANT"};
-  const ExtensionRecord efx = probe_alc_extension(library.entry_points(), nullptr, "ALC_SOFT_loopback", constants, {});
-  EXPECT_EQ(efx.constant("AL_EFFECTSLOT_EFFECT"), 1);
-  EXPECT_EQ(efx.constant("AL_EFFECTSLOT_GAIN"), 2);
-  EXPECT_EQ(efx.constant("AL_EFFECTSLOT_AUXILIARY_SEND_AUTO"), 3);
-  EXPECT_EQ(efx.constant("ALC_MAX_AUXILIARY_SENDS"), 0x20003);
-  EXPECT_EQ(efx.constant("ALC_NO_SUCH_CONSTANT"), std::nullopt);
+  // The fake knows no effect-slot names; a name without a standard value stays absent.
+  fake_.configure("fail=alcGetEnumValue@ALC_EFX_MAJOR_VERSION:1:0");
+  const auto device = open_device(load());
+  ASSERT_TRUE(device.has_value());
+  const EfxExtension& efx = device->extensions().efx;
+  EXPECT_EQ(efx.effectslot_effect, 1);
+  EXPECT_EQ(efx.effectslot_gain, 2);
+  EXPECT_EQ(efx.effectslot_auxiliary_send_auto, 3);
+  EXPECT_EQ(efx.max_auxiliary_sends, 0x20003);
+  EXPECT_EQ(efx.efx_major_version, std::nullopt);
 }
 
 TEST_F(LibraryLoading, AlFormOfTheProbeAsksTheCurrentContext) {
   const AudioLibrary library = load();
   const AudioContext context = make_context(library);
   const std::size_t first = mark();
-  constexpr std::string_view constants[] = {"AL_NO_SUCH_CONSTANT"};
-  constexpr std::string_view functions[] = {"alNoSuchFunction"};
+  struct Float32 {
+    bool present = false;
+    std::optional<ALCenum> no_such_constant;
+    void (*alNoSuchFunction)() = nullptr;
+  };
   const ContextGuard guard = make_current(context, true);
-  const ExtensionRecord record = probe_al_extension(library.entry_points(), "AL_EXT_FLOAT32", constants, functions);
+  const Float32 record = probe_extension<Float32>(ExtensionProbe(library.entry_points()),
+                                         {"AL_EXT_FLOAT32",
+                                          {{"AL_NO_SUCH_CONSTANT", &Float32::no_such_constant}},
+                                          {AUDIO_EXTENSION_FUNCTION(Float32, alNoSuchFunction)}});
   // A 0 value and a null address are answers in themselves: no error is read after them.
   EXPECT_EQ(names_since(first), (Events{"alGetError", "alIsExtensionPresent", "alGetEnumValue", "alGetProcAddress"}));
   EXPECT_TRUE(record.present);
-  EXPECT_EQ(record.constant("AL_NO_SUCH_CONSTANT"), std::nullopt);
-  EXPECT_EQ(record.function("alNoSuchFunction"), nullptr);
+  EXPECT_EQ(record.no_such_constant, std::nullopt);
+  EXPECT_EQ(record.alNoSuchFunction, nullptr);
 }
 
 TEST_F(LibraryLoading, ErrorChecksReadOnceAndMapByLayer) {

@@ -27,7 +27,7 @@ class FakeAudioTest : public ::testing::Test {
 
   /// Loads the fake; the test fails at once if it does not load.
   AudioLibrary load() {
-    auto library = load_audio_library(fake_names_);
+    auto library = load_audio_library(fake_names_, loader_spy::loader());
     if (!library) throw std::runtime_error("the fake did not load: " + library.error().debug());
     return *library;
   }

@@ -1,7 +1,5 @@
 #include "loader_spy.hpp"
 
-#include <dlfcn.h>
-
 #include <mutex>
 
 namespace {
@@ -13,6 +11,7 @@ struct Spy {
   std::map<std::string, std::string> targets;
   std::string silent_open;
   bool close_fails = false;
+  const char* message = nullptr;  // of the last failure, for last_error
 };
 
 Spy& spy() {
@@ -20,70 +19,83 @@ Spy& spy() {
   return *instance;
 }
 
-template <class Function>
-Function next(const char* name) {
-  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
-}  // namespace
-
-extern "C" void* dlopen(const char* file, int mode) {
-  static const auto real_dlopen = next<void* (*)(const char*, int)>("dlopen");
-  std::string name = file != nullptr ? file : "";
+void* open(const char* file_name) {
+  const std::string name = file_name;
   std::string path = name;
   {
-    std::lock_guard lock(spy().mutex);
-    // Failing before the real dlopen leaves the loader's message state as the caller cleared it.
-    if (!name.empty() && name == spy().silent_open) return nullptr;
-    if (!spy().targets.empty() && name.find('/') == std::string::npos) {
+    const std::lock_guard lock(spy().mutex);
+    spy().message = nullptr;
+    if (name == spy().silent_open) return nullptr;
+    if (!spy().targets.empty()) {
       const auto target = spy().targets.find(name);
       path = target != spy().targets.end() ? target->second : "/nonexistent-library-folder/" + name;
     }
   }
-  void* handle = real_dlopen(file != nullptr ? path.c_str() : nullptr, mode);
-  if (handle != nullptr) {
-    std::lock_guard lock(spy().mutex);
-    spy().events.push_back("open " + name);
-    spy().names[handle] = name;
+  void* handle = dynamic_loader.open(path.c_str());
+  const std::lock_guard lock(spy().mutex);
+  if (handle == nullptr) {
+    spy().message = dynamic_loader.last_error();
+    return nullptr;
   }
+  spy().events.push_back("open " + name);
+  spy().names[handle] = name;
   return handle;
 }
 
-extern "C" int dlclose(void* handle) {
-  static const auto real_dlclose = next<int (*)(void*)>("dlclose");
+void* look_up(void* library, const char* name) {
+  void* address = dynamic_loader.look_up(library, name);
+  const std::lock_guard lock(spy().mutex);
+  spy().message = address == nullptr ? dynamic_loader.last_error() : nullptr;
+  return address;
+}
+
+int close(void* library) {
   {
-    std::lock_guard lock(spy().mutex);
-    const auto known = spy().names.find(handle);
+    const std::lock_guard lock(spy().mutex);
+    const auto known = spy().names.find(library);
     spy().events.push_back("close " + (known != spy().names.end() ? known->second : std::string("?")));
+    spy().message = nullptr;
     if (spy().close_fails) return -1;
   }
-  return real_dlclose(handle);
+  return dynamic_loader.close(library);
 }
+
+const char* last_error() {
+  const std::lock_guard lock(spy().mutex);
+  return spy().message;
+}
+
+}  // namespace
 
 namespace loader_spy {
 
+const LibraryLoader& loader() {
+  static const LibraryLoader spy_loader{.open = open, .look_up = look_up, .close = close, .last_error = last_error};
+  return spy_loader;
+}
+
 std::vector<std::string> events() {
-  std::lock_guard lock(spy().mutex);
+  const std::lock_guard lock(spy().mutex);
   return spy().events;
 }
 
 void clear_events() {
-  std::lock_guard lock(spy().mutex);
+  const std::lock_guard lock(spy().mutex);
   spy().events.clear();
 }
 
 void redirect(std::map<std::string, std::string> targets) {
-  std::lock_guard lock(spy().mutex);
+  const std::lock_guard lock(spy().mutex);
   spy().targets = std::move(targets);
 }
 
 void fail_open_silently(std::string name) {
-  std::lock_guard lock(spy().mutex);
+  const std::lock_guard lock(spy().mutex);
   spy().silent_open = std::move(name);
 }
 
 void fail_close(bool fail) {
-  std::lock_guard lock(spy().mutex);
+  const std::lock_guard lock(spy().mutex);
   spy().close_fails = fail;
 }
 
