@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <optional>
 
-/// Sounds one note and returns when it is over. The run plays through OpenAL; a test records.
+/// Sounds one note and returns when it is over. The run plays through OpenAL, and can stop there
+/// (see `play_note`); a test records.
 class NotePlayer {
  public:
   virtual ~NotePlayer() = default;
@@ -26,5 +27,5 @@ std::optional<ChimeNotes> chime_notes(std::int8_t code);
 std::uint32_t note_length_ms(std::uint32_t disc_size);
 
 /// Plays the two notes of the move of disc `disc_size` from `from` to `to`, one after the other;
-/// nothing for a pair without a move code.
+/// nothing for a pair without a move code. Can stop the run wherever `player` can.
 void play_chime(NotePlayer& player, std::uint8_t from, std::uint8_t to, std::uint32_t disc_size);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "exit_status.hpp"
+
 namespace {
 
 /// Writes the one-line report: thread "main", the message and the position of the failing check.
@@ -26,7 +28,7 @@ void fatal(std::string_view message, std::source_location where) {
 
 void fatal_exit(std::string_view message, std::source_location where) {
   write_report(message, where);
-  std::exit(fatal_exit_status);
+  std::exit(exit_code(ExitStatus::Fatal));
 }
 
 void stop_on_failed_allocation() {

@@ -10,20 +10,19 @@
 
 /// Carries a fatal stop from the failing check up to the entry. By the time it is thrown the
 /// report is on standard error; unwinding to the entry releases everything acquired so far,
-/// latest first, and the entry then exits with `fatal_exit_status`. Only `fatal` throws it.
+/// latest first, and the entry then exits with `ExitStatus::Fatal`. Only `fatal` and a failed
+/// allocation throw it.
 struct FatalStop {};
 
 /// The fatal stop of a failed allocation; a `std::bad_alloc` too, as whatever called the allocator
 /// expects.
 struct AllocationStop : std::bad_alloc, FatalStop {};
 
-inline constexpr int fatal_exit_status = 101;
-
 /// Writes the fatal error report to standard error, then unwinds to the entry.
 [[noreturn]] void fatal(std::string_view message, std::source_location where = std::source_location::current());
 
-/// Writes the fatal error report and ends the process at once with status 101. Only for the places
-/// that cannot unwind (a destructor); everything else uses `fatal`.
+/// Writes the fatal error report and ends the process at once with `ExitStatus::Fatal`. Only for
+/// the places that cannot unwind (a destructor); everything else uses `fatal`.
 [[noreturn]] void fatal_exit(std::string_view message, std::source_location where = std::source_location::current());
 
 /// Makes an allocation that fails anywhere in the run a fatal stop instead of an abort: the report
@@ -38,7 +37,8 @@ concept DebugForm = requires(const E& error) {
   { error.debug() } -> std::convertible_to<std::string>;
 };
 
-/// The value of a result that must hold one; an error is a fatal stop showing its debug form.
+/// The value of a result that must hold one. Can stop the run: an error is a fatal stop showing its
+/// debug form.
 template <class T, DebugForm E>
 T required(std::expected<T, E>&& result, std::source_location where = std::source_location::current()) {
   if (!result) fatal(std::string(required_lead_in) + result.error().debug(), where);

@@ -6,6 +6,7 @@
 
 #include "audio/context.hpp"
 #include "disc_count.hpp"
+#include "exit_status.hpp"
 #include "fatal.hpp"
 #include "output.hpp"
 #include "playback.hpp"
@@ -31,7 +32,7 @@ int run(int argc, char** argv) {
   move_tower(std::cout, player, discs, 1, 3, 1, discs);
   finish_playback(context);
   // The context goes first (then the device and the library with it), the arguments after.
-  return 0;
+  return exit_code(ExitStatus::Complete);
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     if (const auto signal = take_pending_stop_signal()) end_by_signal(*signal);
     return status;
   } catch (const FatalStop&) {
-    return fatal_exit_status;
+    return exit_code(ExitStatus::Fatal);
   } catch (const SignalStop& stop) {
     end_by_signal(stop.signal);
   }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "audio/error.hpp"
+#include "exit_status.hpp"
 #include "fatal.hpp"
 #include "stop_signals.hpp"
 
@@ -18,7 +19,7 @@ void guard_standard_streams() {
     // Standard input is opened for writing only and the outputs for reading only, so that reading
     // or writing them fails with EBADF, as it did before.
     if (open("/dev/null", descriptor == STDIN_FILENO ? O_WRONLY : O_RDONLY) != descriptor)
-      std::_Exit(fatal_exit_status);
+      std::_Exit(exit_code(ExitStatus::Fatal));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "audio/source.hpp"
+#include "exit_status.hpp"
 #include "fatal.hpp"
 #include "output.hpp"
 #include "stop_signals.hpp"
@@ -24,7 +25,7 @@ constexpr std::chrono::microseconds clock_watch{500};
 [[noreturn]] void end_on_failed_note(const AudioError& error) {
   write_line(std::cout, "Failed to play sound: " + std::string(error.text()) + "\n");
   // The context, the device and the library are left to the system.
-  std::exit(failed_note_exit_status);
+  std::exit(exit_code(ExitStatus::FailedNote));
 }
 
 }  // namespace

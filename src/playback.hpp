@@ -7,9 +7,6 @@
 #include "audio/context.hpp"
 #include "chime.hpp"
 
-/// The status of a run that ended on a note it could not play.
-inline constexpr int failed_note_exit_status = 2;
-
 /// Waits out a note: the sleep alone stands for its length; the source is never queried.
 using NoteWait = std::function<void(std::uint32_t length_ms)>;
 
@@ -46,7 +43,7 @@ void wait_for_play_out(const AudioContext& context, const NoteWait& wait = sleep
 /// failed note, and `wait` may stop the run by a signal.
 void finish_playback(const AudioContext& context, const NoteWait& wait = sleep_for_note);
 
-/// The run's player: every note through OpenAL on the run's context.
+/// The run's player: every note through OpenAL on the run's context, as `play_note` plays it.
 class ContextPlayer final : public NotePlayer {
  public:
   explicit ContextPlayer(const AudioContext& context) : context_(context) {}

@@ -4,11 +4,7 @@
 #include <optional>
 #include <vector>
 
-/// One frame of mono signed 16-bit PCM in native byte order; frames lie back to back, 2 bytes each.
-struct Mono16 {
-  std::int16_t sample;
-};
-static_assert(sizeof(Mono16) == 2 && alignof(Mono16) == alignof(std::int16_t));
+#include "audio/source.hpp"
 
 /// Frames a second, both in the sample formula and as the rate handed to OpenAL.
 inline constexpr std::uint32_t frame_rate = 44100;

@@ -1,5 +1,8 @@
 #include "audio/error.hpp"
 
+#include <AL/al.h>
+#include <AL/alc.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -156,22 +159,22 @@ std::string AudioError::debug() const {
 
 AudioError map_alc_code(std::int32_t code) {
   switch (code) {
-    case 0xA001: return AudioError::Kind::InvalidDevice;   // ALC_INVALID_DEVICE
-    case 0xA002: return AudioError::Kind::InvalidContext;  // ALC_INVALID_CONTEXT
-    case 0xA003: return AudioError::Kind::InvalidEnum;     // ALC_INVALID_ENUM
-    case 0xA004: return AudioError::Kind::InvalidValue;    // ALC_INVALID_VALUE
-    case 0xA005: return AudioError::Kind::OutOfMemory;     // ALC_OUT_OF_MEMORY
+    case ALC_INVALID_DEVICE: return AudioError::Kind::InvalidDevice;
+    case ALC_INVALID_CONTEXT: return AudioError::Kind::InvalidContext;
+    case ALC_INVALID_ENUM: return AudioError::Kind::InvalidEnum;
+    case ALC_INVALID_VALUE: return AudioError::Kind::InvalidValue;
+    case ALC_OUT_OF_MEMORY: return AudioError::Kind::OutOfMemory;
     default: return AudioError::unknown_alc_error(code);
   }
 }
 
 AudioError map_al_code(std::int32_t code) {
   switch (code) {
-    case 0xA001: return AudioError::Kind::InvalidName;       // AL_INVALID_NAME
-    case 0xA002: return AudioError::Kind::InvalidEnum;       // AL_INVALID_ENUM
-    case 0xA003: return AudioError::Kind::InvalidValue;      // AL_INVALID_VALUE
-    case 0xA004: return AudioError::Kind::InvalidOperation;  // AL_INVALID_OPERATION
-    case 0xA005: return AudioError::Kind::OutOfMemory;       // AL_OUT_OF_MEMORY
+    case AL_INVALID_NAME: return AudioError::Kind::InvalidName;
+    case AL_INVALID_ENUM: return AudioError::Kind::InvalidEnum;
+    case AL_INVALID_VALUE: return AudioError::Kind::InvalidValue;
+    case AL_INVALID_OPERATION: return AudioError::Kind::InvalidOperation;
+    case AL_OUT_OF_MEMORY: return AudioError::Kind::OutOfMemory;
     default: return AudioError::unknown_al_error(code);
   }
 }

@@ -10,13 +10,11 @@ std::optional<ALsizei> frame_bytes(std::size_t frame_count) {
   return static_cast<ALsizei>(frame_count * sizeof(Mono16));
 }
 
-SampleBuffer::SampleBuffer(SampleBuffer&& other) noexcept
-    : context_(std::move(other.context_)), name_(std::exchange(other.name_, 0)), frame_count_(other.frame_count_) {}
-
 SampleBuffer::~SampleBuffer() {
-  if (name_ == 0) return;  // never named, or moved from
+  ALuint name = name_.get();
+  if (name == 0) return;  // never named, or moved from
   const ContextGuard guard = make_current(context_, true);
-  context_.library().entry_points().alDeleteBuffers(1, &name_);  // not checked: nothing to undo
+  context_.library().entry_points().alDeleteBuffers(1, &name);  // not checked: nothing to undo
 }
 
 AudioResult<void> SampleBuffer::store_frames(std::vector<Mono16> frames, ALsizei frequency) {
@@ -25,24 +23,19 @@ AudioResult<void> SampleBuffer::store_frames(std::vector<Mono16> frames, ALsizei
 
   const ContextGuard guard = make_current(context_, true);
   const AudioLibrary& library = context_.library();
-  library.entry_points().alBufferData(name_, mono16_format, frames.data(), *size, frequency);
+  library.entry_points().alBufferData(name_.get(), mono16_format, frames.data(), *size, frequency);
   if (auto checked = check_al_error(library); !checked) return checked;
   frame_count_ = static_cast<std::uint32_t>(*size / sizeof(Mono16));  // one channel
   return {};
 }
 
-SoundSource::SoundSource(SoundSource&& other) noexcept
-    : buffer_(std::move(other.buffer_)),
-      auxiliary_sends_(std::move(other.auxiliary_sends_)),
-      context_(std::move(other.context_)),
-      name_(std::exchange(other.name_, 0)) {}
-
 SoundSource::~SoundSource() {
-  if (name_ == 0) return;  // moved from
+  ALuint name = name_.get();
+  if (name == 0) return;  // moved from
   // Deleting a playing source stops it; no stop call comes first. The members go after this, in
   // their order: the context copy, the send table, then the buffer.
   const ContextGuard guard = make_current(context_, true);
-  context_.library().entry_points().alDeleteSources(1, &name_);  // not checked: nothing to undo
+  context_.library().entry_points().alDeleteSources(1, &name);  // not checked: nothing to undo
 }
 
 AudioResult<void> SoundSource::attach_buffer(std::shared_ptr<const SampleBuffer> buffer) {
@@ -53,7 +46,7 @@ AudioResult<void> SoundSource::attach_buffer(std::shared_ptr<const SampleBuffer>
   {
     const ContextGuard guard = make_current(context_, true);
     // not checked: a pending error shows at the next check on this context
-    context_.library().entry_points().alSourcei(name_, AL_BUFFER, static_cast<ALint>(buffer->name()));
+    context_.library().entry_points().alSourcei(name_.get(), AL_BUFFER, static_cast<ALint>(buffer->name()));
   }
   // The buffer attached before is let go only after the source no longer plays it.
   std::swap(buffer_, buffer);
@@ -62,7 +55,7 @@ AudioResult<void> SoundSource::attach_buffer(std::shared_ptr<const SampleBuffer>
 
 void SoundSource::play() {
   const ContextGuard guard = make_current(context_, true);
-  context_.library().entry_points().alSourcePlay(name_);  // not checked: a pending error shows at the next check
+  context_.library().entry_points().alSourcePlay(name_.get());  // not checked: a pending error shows at the next check
 }
 
 AudioResult<SoundSource> create_source(const AudioContext& context) {

@@ -3,10 +3,17 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "audio/context.hpp"
-#include "tone.hpp"
+
+/// One frame of mono signed 16-bit PCM in native byte order; frames lie back to back, 2 bytes each.
+/// The frames a buffer takes.
+struct Mono16 {
+  std::int16_t sample;
+};
+static_assert(sizeof(Mono16) == 2 && alignof(Mono16) == alignof(std::int16_t));
 
 /// OpenAL's format for `Mono16` frames: one channel of signed 16-bit samples.
 inline constexpr ALenum mono16_format = AL_FORMAT_MONO16;
@@ -15,14 +22,29 @@ inline constexpr ALenum mono16_format = AL_FORMAT_MONO16;
 /// 32-bit size argument.
 std::optional<ALsizei> frame_bytes(std::size_t frame_count);
 
+/// An OpenAL source or buffer name with one owner: moving it hands the name over and leaves 0,
+/// which has nothing to delete.
+class OwnedName {
+ public:
+  explicit OwnedName(ALuint name) : name_(name) {}
+  OwnedName(OwnedName&& other) noexcept : name_(std::exchange(other.name_, 0)) {}
+  OwnedName& operator=(OwnedName&&) = delete;
+  ~OwnedName() = default;
+
+  ALuint get() const { return name_; }
+
+ private:
+  ALuint name_;
+};
+
 /// An OpenAL buffer filled once with the frames of one note. Its last owner deletes the buffer name.
 class SampleBuffer {
  public:
-  SampleBuffer(SampleBuffer&& other) noexcept;
+  SampleBuffer(SampleBuffer&&) noexcept = default;
   SampleBuffer& operator=(SampleBuffer&&) = delete;
   ~SampleBuffer();
 
-  ALuint name() const { return name_; }
+  ALuint name() const { return name_.get(); }
   const AudioContext& context() const { return context_; }
   /// Frames stored; 0 until a store succeeds.
   std::uint32_t frame_count() const { return frame_count_; }
@@ -37,7 +59,7 @@ class SampleBuffer {
                                                  ALsizei frequency);
 
   AudioContext context_;
-  ALuint name_;  // 0 once moved from: nothing left to delete
+  OwnedName name_;
   std::uint32_t frame_count_ = 0;
 };
 
@@ -45,11 +67,11 @@ class SampleBuffer {
 /// name, then lets go of the buffer, so OpenAL never sees a buffer deleted under a source.
 class SoundSource {
  public:
-  SoundSource(SoundSource&& other) noexcept;
+  SoundSource(SoundSource&&) noexcept = default;
   SoundSource& operator=(SoundSource&&) = delete;
   ~SoundSource();
 
-  ALuint name() const { return name_; }
+  ALuint name() const { return name_.get(); }
   std::size_t auxiliary_send_count() const { return auxiliary_sends_.size(); }
 
   /// Attaches `buffer`, which must be on this source's device (`WrongDevice` otherwise, with the
@@ -67,7 +89,7 @@ class SoundSource {
   std::shared_ptr<const SampleBuffer> buffer_;
   std::vector<ALint> auxiliary_sends_;  // one entry per auxiliary send of the device, all 0
   AudioContext context_;
-  ALuint name_;  // 0 once moved from: nothing left to delete
+  OwnedName name_;
 };
 
 /// A new source on `context`, with an auxiliary-send table sized by the device.
