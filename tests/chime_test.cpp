@@ -5,13 +5,9 @@
 #include <cmath>
 #include <vector>
 
-namespace {
+#include "support/recording_player.hpp"
 
-class RecordingPlayer final : public NotePlayer {
- public:
-  void play_note(float frequency_hz, std::uint32_t length_ms) override { notes.emplace_back(frequency_hz, length_ms); }
-  std::vector<std::pair<float, std::uint32_t>> notes;
-};
+namespace {
 
 TEST(Chime, EachMoveAndItsReversePlayTheSamePitchesInOppositeOrder) {
   const struct {
@@ -28,7 +24,7 @@ TEST(Chime, EachMoveAndItsReversePlayTheSamePitchesInOppositeOrder) {
     EXPECT_EQ(move_code(move.from, move.to), move.code);
     RecordingPlayer player;
     play_chime(player, move.from, move.to, 1);
-    EXPECT_EQ(player.notes, (std::vector<std::pair<float, std::uint32_t>>{{move.first, 100}, {move.second, 100}}))
+    EXPECT_EQ(player.notes, (std::vector<RecordingPlayer::Note>{{move.first, 100}, {move.second, 100}}))
         << int{move.from} << "->" << int{move.to};
   }
 }

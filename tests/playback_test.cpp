@@ -11,7 +11,6 @@
 
 namespace {
 
-using Calls = std::vector<std::string>;
 using NotePlayback = FakeAudioTest;
 
 /// Waits for nothing, and remembers what it was asked to wait for.
@@ -34,8 +33,8 @@ TEST_F(NotePlayback, OneNoteMakesTheseCallsInOrderOnBothPaths) {
     // Source 1, buffer 2: the fake numbers both kinds from one counter. The frames handed over
     // are the reference frames of the note.
     const std::string fnv = hex16(reference_tone("440.0", 100).fnv1a);
-    EXPECT_EQ(all_calls_since(first),
-              (Calls{"alcGetIntegerv(dev1, 0x313, 1) = [1]", current, "alGenSources(1, [1])", "alGetError() = 0x0",
+    EXPECT_EQ(record_since(first),
+              (Lines{"alcGetIntegerv(dev1, 0x313, 1) = [1]", current, "alGenSources(1, [1])", "alGetError() = 0x0",
                      "alcGetIntegerv(dev1, 0x20003, 1) = [2]", current, "alGenBuffers(1, [2])", "alGetError() = 0x0",
                      current, "alBufferData(2, 0x1101, size=8820, freq=44100, fnv=" + fnv + ")", "alGetError() = 0x0",
                      current, "alSourcei(1, 0x1009, 2)", current, "alSourcePlay(1)", current, "alDeleteSources(1, [1])",
@@ -53,7 +52,8 @@ TEST_F(NotePlayback, ASourceThatCannotBeCreatedIsReturnedAndNothingElseIsMade) {
   const auto played = render_and_play(context, 440.0F, 100, NoWait{&waits});
   EXPECT_EQ(outcome(played), "InvalidOperation");
   EXPECT_EQ(played.error().text(), "AUDIO ERROR: AL Invalid Operation");
-  EXPECT_EQ(names_since(first), (Calls{"alcGetIntegerv", "alGenSources", "alGetError"}));
+  EXPECT_EQ(functions_of(without_make_current(record_since(first))),
+            (Lines{"alcGetIntegerv", "alGenSources", "alGetError"}));
   EXPECT_TRUE(waits.empty());
 }
 
@@ -61,7 +61,7 @@ TEST_F(NotePlayback, ALostDeviceFailsTheNoteBeforeAnythingIsMadeForIt) {
   const struct {
     std::string config;
     std::string outcome;
-    Calls calls;
+    Lines calls;
   } cases[] = {
       {"disconnect=alcGetIntegerv@0x313:1", "InvalidDevice", {"alcGetIntegerv(dev1, 0x313, 1) = [0]"}},
       // A query that fails writes nothing: the device is not taken for lost.
@@ -78,9 +78,9 @@ TEST_F(NotePlayback, ALostDeviceFailsTheNoteBeforeAnythingIsMadeForIt) {
     std::vector<std::uint32_t> waits;
     const auto played = render_and_play(context, 440.0F, 100, NoWait{&waits});
     EXPECT_EQ(outcome(played), expected_outcome);
-    const auto calls = calls_since(first);
+    const auto calls = without_make_current(record_since(first));
     ASSERT_GE(calls.size(), first_calls.size() + (played ? 1 : 0));
-    EXPECT_EQ(Calls(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(first_calls.size())), first_calls);
+    EXPECT_EQ(Lines(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(first_calls.size())), first_calls);
     if (played) {
       EXPECT_TRUE(calls[first_calls.size()].starts_with("alGenSources")) << calls[first_calls.size()];
     } else {
@@ -94,7 +94,7 @@ TEST_F(NotePlayback, ALostDeviceFailsTheNoteBeforeAnythingIsMadeForIt) {
 TEST_F(NotePlayback, TheEndOfARunReadsTheLastErrorThenLetsTheDevicePlayOutThenAsksForIt) {
   const struct {
     std::string config;
-    Calls calls;
+    Lines calls;
     std::vector<std::uint32_t> waits;
   } cases[] = {
       {"latency_ns=25000000",
@@ -129,17 +129,17 @@ TEST_F(NotePlayback, TheEndOfARunReadsTheLastErrorThenLetsTheDevicePlayOutThenAs
     const std::size_t first = mark();
     std::vector<std::uint32_t> waits;
     finish_playback(context, NoWait{&waits});
-    EXPECT_EQ(calls_since(first), calls);
+    EXPECT_EQ(without_make_current(record_since(first)), calls);
     EXPECT_EQ(waits, expected_waits);
   }
 }
 
 TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheReport) {
   for (const auto& [rule, debug_form, calls] :
-       {std::tuple{"fail=alGenBuffers:1:0xA005", "OutOfMemory", Calls{"alGenBuffers", "alGetError", "alDeleteSources"}},
+       {std::tuple{"fail=alGenBuffers:1:0xA005", "OutOfMemory", Lines{"alGenBuffers", "alGetError", "alDeleteSources"}},
         std::tuple{
             "fail=alBufferData:1:0xA003", "InvalidValue",
-            Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers", "alDeleteSources"}}}) {
+            Lines{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers", "alDeleteSources"}}}) {
     SCOPED_TRACE(rule);
     fake_.reset();
     fake_.configure(rule);
@@ -149,10 +149,8 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
     testing::internal::CaptureStderr();
     EXPECT_THROW(render_and_play(context, 440.0F, 100, NoWait{&waits}), FatalStop);
     const std::string report = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(report.starts_with(std::string("thread 'main' stopped: a required result held an error: ") +
-                                   debug_form + ", at src/playback.cpp:"))
-        << report;
-    EXPECT_EQ(names_since(first), calls);
+    EXPECT_TRUE(report.starts_with(required_report_lead + debug_form + ", at src/playback.cpp:")) << report;
+    EXPECT_EQ(functions_of(without_make_current(record_since(first))), calls);
     EXPECT_TRUE(waits.empty());
     EXPECT_EQ(fake_.live_sources(), 0U);
     EXPECT_EQ(fake_.live_buffers(), 0U);
@@ -164,8 +162,8 @@ TEST_F(NotePlayback, ALengthBeyondAnyRunnableNoteIsRefusedBeforeAnyBuffer) {
   const std::size_t first = mark();
   std::vector<std::uint32_t> waits;
   EXPECT_EQ(outcome(render_and_play(context, 440.0F, max_tone_length_ms + 1, NoWait{&waits})), "InvalidValue");
-  EXPECT_EQ(names_since(first),
-            (Calls{"alcGetIntegerv", "alGenSources", "alGetError", "alcGetIntegerv", "alDeleteSources"}));
+  EXPECT_EQ(functions_of(without_make_current(record_since(first))),
+            (Lines{"alcGetIntegerv", "alGenSources", "alGetError", "alcGetIntegerv", "alDeleteSources"}));
 }
 
 TEST(NoteWait, TwoNotesTakeAtLeastTheirLengthsTogether) {

@@ -10,15 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/call_record.hpp"
 #include "support/reference_tones.hpp"
 #include "support/run_program.hpp"
 
 namespace {
 
 const std::string program = HANOI_CHIMES_PATH;
-using Lines = std::vector<std::string>;
-
-const std::string report_lead = "thread 'main' stopped: a required result held an error: ";
 
 /// Runs the program on the fake configured with `config`, under memcheck. The fake's record goes
 /// to standard error, so record lines and the fatal report stand in the order they happened.
@@ -54,14 +52,8 @@ Stderr split_at_report(const ProgramRun& run) {
   return parts;
 }
 
-Lines names_of(const Lines& calls) {
-  Lines names;
-  for (const std::string& call : calls) names.push_back(call.substr(0, call.find('(')));
-  return names;
-}
-
 std::size_t count(const Lines& calls, const std::string& name) {
-  const Lines names = names_of(calls);
+  const Lines names = functions_of(calls);
   return static_cast<std::size_t>(std::count(names.begin(), names.end(), name));
 }
 
@@ -117,24 +109,12 @@ TEST(ProgramOnFake, EveryFatalPointOfStartUpReportsThenReleasesLatestFirst) {
        "Found device: Fake Device\n",
        "InvalidDevice",
        {}},
-      {"listener position",
-       "fail=alListenerfv@0x1004:1:0xA003",
-       FAKE_OPENAL_DIR,
-       "Found device: Fake Device\n",
-       "InvalidValue",
-       {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
-      {"listener velocity",
-       "fail=alListenerfv@0x1006:1:0xA002",
-       FAKE_OPENAL_DIR,
-       "Found device: Fake Device\n",
-       "InvalidEnum",
-       {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
-      {"listener orientation",
-       "fail=alListenerfv@0x100F:1:0x1234",
-       FAKE_OPENAL_DIR,
-       "Found device: Fake Device\n",
-       "UnknownAlError(4660)",
-       {"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}},
+      {"listener position", "fail=alListenerfv@0x1004:1:0xA003", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
+       "InvalidValue", release_of_a_run},
+      {"listener velocity", "fail=alListenerfv@0x1006:1:0xA002", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
+       "InvalidEnum", release_of_a_run},
+      {"listener orientation", "fail=alListenerfv@0x100F:1:0x1234", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
+       "UnknownAlError(4660)", release_of_a_run},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
@@ -142,8 +122,9 @@ TEST(ProgramOnFake, EveryFatalPointOfStartUpReportsThenReleasesLatestFirst) {
     EXPECT_EQ(run.status, 101);
     EXPECT_EQ(run.out, test.out);
     const Stderr err = split_at_report(run);
-    EXPECT_TRUE(err.report.starts_with(report_lead + test.debug_form + ", at src/audio/context.cpp:")) << err.report;
-    EXPECT_EQ(names_of(err.after), test.released_after_report);
+    EXPECT_TRUE(err.report.starts_with(required_report_lead + test.debug_form + ", at src/audio/context.cpp:"))
+        << err.report;
+    EXPECT_EQ(functions_of(err.after), test.released_after_report);
     EXPECT_EQ(count(err.before, "alcOpenDevice"), test.out.empty() || test.name == "device name not UTF-8" ? 0U : 1U);
   }
 }
@@ -153,8 +134,8 @@ TEST(ProgramOnFake, AFailedContextCreationIsReportedAfterTheDeviceIsClosed) {
   EXPECT_EQ(run.status, 101);
   EXPECT_EQ(run.out, "Found device: Fake Device\n");
   const Stderr err = split_at_report(run);
-  EXPECT_TRUE(err.report.starts_with(report_lead + "NullError, at src/main.cpp:")) << err.report;
-  EXPECT_EQ(names_of(Lines(err.before.end() - 3, err.before.end())),
+  EXPECT_TRUE(err.report.starts_with(required_report_lead + "NullError, at src/main.cpp:")) << err.report;
+  EXPECT_EQ(functions_of(Lines(err.before.end() - 3, err.before.end())),
             (Lines{"alcCreateContext", "alcGetError", "alcCloseDevice"}));
   EXPECT_TRUE(err.after.empty());
 }
@@ -216,7 +197,7 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothi
     EXPECT_EQ(run.out_lines(), expected);
     const Lines calls = run.err_lines();
     EXPECT_EQ(count(calls, "alGenSources"), test.sources_asked);
-    EXPECT_EQ(names_of(calls).back(), test.last_call);
+    EXPECT_EQ(functions_of(calls).back(), test.last_call);
   }
 }
 
@@ -228,9 +209,8 @@ TEST(ProgramOnFake, ABufferThatCannotBeMadeIsFatalAndEverythingIsReleasedAfterTh
     EXPECT_EQ(run.status, 101);
     EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");
     const Stderr err = split_at_report(run);
-    EXPECT_TRUE(err.report.starts_with(report_lead + debug_form + ", at src/playback.cpp:")) << err.report;
-    EXPECT_EQ(names_of(err.after), (Lines{"alcSetThreadContext", "alDeleteSources", "alcSetThreadContext",
-                                          "alcDestroyContext", "alcCloseDevice"}));
+    EXPECT_TRUE(err.report.starts_with(required_report_lead + debug_form + ", at src/playback.cpp:")) << err.report;
+    EXPECT_EQ(functions_of(err.after), joined({"alcSetThreadContext", "alDeleteSources"}, release_of_a_run));
   }
 }
 
@@ -254,7 +234,8 @@ TEST(ProgramOnFake, AFailedWriteIsFatalAtTheFirstLineAndNothingIsPlayed) {
     const ProgramRun run = run_through_shell("exec \"$0\" \"$@\" " + std::string(redirect), {"2"});
     EXPECT_EQ(run.status, 101);
     const Stderr err = split_at_report(run);
-    EXPECT_TRUE(err.report.starts_with(report_lead + debug_form + ", at src/audio/context.cpp:")) << err.report;
+    EXPECT_TRUE(err.report.starts_with(required_report_lead + debug_form + ", at src/audio/context.cpp:"))
+        << err.report;
     EXPECT_EQ(count(err.before, "alcOpenDevice"), 0U);  // the device line comes before the device
   }
 }
@@ -281,8 +262,7 @@ TEST(ProgramOnFake, AReaderThatGoesAwayEndsTheRunBySigpipeAfterReleasingEverythi
   const Lines calls = run.err_lines();  // nothing but the record: no report
   EXPECT_EQ(count(calls, "alGenSources"), 2U);
   ASSERT_GE(calls.size(), 3U);
-  EXPECT_EQ(names_of(Lines(calls.end() - 3, calls.end())),
-            (Lines{"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}));
+  EXPECT_EQ(functions_of(Lines(calls.end() - 3, calls.end())), release_of_a_run);
 }
 
 TEST(ProgramOnFake, AStopSignalEndsTheNoteAndTheRunByThatSignalAfterReleasingEverything) {
@@ -302,9 +282,10 @@ TEST(ProgramOnFake, AStopSignalEndsTheNoteAndTheRunByThatSignalAfterReleasingEve
     EXPECT_EQ(count(calls, "alSourcePlay"), 1U);
     ASSERT_GE(calls.size(), 8U);
     // The note's source and buffer go while it plays, then the context and the device.
-    EXPECT_EQ(names_of(Lines(calls.end() - 8, calls.end())),
-              (Lines{"alSourcePlay", "alcSetThreadContext", "alDeleteSources", "alcSetThreadContext", "alDeleteBuffers",
-                     "alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"}));
+    EXPECT_EQ(
+        functions_of(Lines(calls.end() - 8, calls.end())),
+        joined({"alSourcePlay", "alcSetThreadContext", "alDeleteSources", "alcSetThreadContext", "alDeleteBuffers"},
+               release_of_a_run));
   }
 }
 
@@ -316,9 +297,8 @@ TEST(ProgramOnFake, AnAllocationThatFailsIsFatalAndEverythingIsReleasedAfterTheR
   EXPECT_EQ(run.status, 101);
   EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 2\n");
   const Stderr err = split_at_report(run);
-  EXPECT_TRUE(err.report.starts_with("thread 'main' stopped: memory allocation failed, at src/")) << err.report;
-  EXPECT_EQ(names_of(err.after), (Lines{"alcSetThreadContext", "alDeleteSources", "alcSetThreadContext",
-                                        "alcDestroyContext", "alcCloseDevice"}));
+  EXPECT_TRUE(err.report.starts_with(fatal_report_lead + "memory allocation failed, at src/")) << err.report;
+  EXPECT_EQ(functions_of(err.after), joined({"alcSetThreadContext", "alDeleteSources"}, release_of_a_run));
 }
 #endif
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/call_record.hpp"
 #include "support/run_program.hpp"
 
 namespace {
@@ -46,7 +47,7 @@ void expect_fatal_report(const ProgramRun& run, const std::string& debug_form) {
   EXPECT_EQ(run.status, 101);
   ASSERT_EQ(run.err_lines().size(), 1U) << run.err;
   EXPECT_TRUE(run.err.ends_with("\n"));
-  const std::string lead = "thread 'main' stopped: a required result held an error: " + debug_form + ", at src/";
+  const std::string lead = required_report_lead + debug_form + ", at src/";
   const std::string line = run.err_lines().front();
   EXPECT_TRUE(line.starts_with(lead)) << line;
   // The position of the failing check: a source file, its line and its column.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "chime.hpp"
+#include "support/recording_player.hpp"
 
 namespace {
 
@@ -15,24 +15,6 @@ struct Move {
   std::uint8_t from;
   std::uint8_t to;
   friend bool operator==(const Move&, const Move&) = default;
-};
-
-/// Records every note asked for, and where in the output each was asked for, without sound.
-class RecordingPlayer final : public NotePlayer {
- public:
-  explicit RecordingPlayer(const std::ostringstream& out) : out_(out) {}
-  void play_note(float frequency_hz, std::uint32_t length_ms) override {
-    notes.push_back({frequency_hz, length_ms, out_.str().size()});
-  }
-  struct Note {
-    float frequency_hz;
-    std::uint32_t length_ms;
-    std::size_t output_bytes;  // how much had been printed when the note was asked for
-  };
-  std::vector<Note> notes;
-
- private:
-  const std::ostringstream& out_;
 };
 
 struct SolvedRun {

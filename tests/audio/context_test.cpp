@@ -10,7 +10,6 @@
 
 namespace {
 
-using Calls = std::vector<std::string>;
 using ContextAndListener = FakeAudioTest;
 
 /// The fake without ALC_EXT_thread_local_context: contexts are made current for the process.
@@ -25,7 +24,7 @@ TEST_F(ContextAndListener, ThreadLocalPathSetsTheThreadsContextWithoutTheProcess
     EXPECT_FALSE(guard.owns_lock());
   }
   { const ContextGuard guard = make_current(context, false); }
-  EXPECT_EQ(all_calls_since(first), (Calls{"alcSetThreadContext(ctx1) = 1", "alcSetThreadContext(null) = 1"}));
+  EXPECT_EQ(record_since(first), (Lines{"alcSetThreadContext(ctx1) = 1", "alcSetThreadContext(null) = 1"}));
   for (const std::string& call : fake_.calls()) EXPECT_FALSE(call.starts_with("alcMakeContextCurrent")) << call;
 }
 
@@ -39,7 +38,7 @@ TEST_F(ContextAndListener, ProcessWidePathHoldsTheLockAroundTheProcessCall) {
     EXPECT_TRUE(guard.owns_lock());
   }
   { const ContextGuard guard = make_current(context, false); }
-  EXPECT_EQ(all_calls_since(first), (Calls{"alcMakeContextCurrent(ctx1) = 1", "alcMakeContextCurrent(null) = 1"}));
+  EXPECT_EQ(record_since(first), (Lines{"alcMakeContextCurrent(ctx1) = 1", "alcMakeContextCurrent(null) = 1"}));
 }
 
 TEST_F(ContextAndListener, AnUnresolvedThreadFunctionMeansTheProcessWidePath) {
@@ -76,7 +75,7 @@ TEST_F(ContextAndListener, NewContextIsCurrentWhenCreated) {
   const std::size_t first = mark();
   const auto context = create_context(*device);
   ASSERT_TRUE(context.has_value()) << context.error();
-  EXPECT_EQ(all_calls_since(first), (Calls{"alcCreateContext(dev1, null) = ctx1", "alcSetThreadContext(ctx1) = 1"}));
+  EXPECT_EQ(record_since(first), (Lines{"alcCreateContext(dev1, null) = ctx1", "alcSetThreadContext(ctx1) = 1"}));
 }
 
 TEST_F(ContextAndListener, AFailedCreationIsTheDevicesErrorOrNullError) {
@@ -91,7 +90,7 @@ TEST_F(ContextAndListener, AFailedCreationIsTheDevicesErrorOrNullError) {
     const auto device = open_device(library);
     const std::size_t first = mark();
     EXPECT_EQ(outcome(create_context(*device)), expected);
-    EXPECT_EQ(names_since(first), (Calls{"alcCreateContext", "alcGetError"}));
+    EXPECT_EQ(functions_of(without_make_current(record_since(first))), (Lines{"alcCreateContext", "alcGetError"}));
     EXPECT_EQ(fake_.live_contexts(), 0U);
     EXPECT_EQ(fake_.live_devices(), 1U);  // the device is left as it was
   }
@@ -104,8 +103,8 @@ TEST_F(ContextAndListener, ListenerSettersPassTheirValuesAndReadTheError) {
   EXPECT_EQ(outcome(set_listener_position(context, {1.0F, -4.0F, 0.5F})), "ok");
   EXPECT_EQ(outcome(set_listener_velocity(context, {2.5F, 0.0F, 0.0F})), "ok");
   EXPECT_EQ(outcome(set_listener_orientation(context, {0.0F, 0.0F, 1.0F}, {0.0F, 1.0F, 0.0F})), "ok");
-  EXPECT_EQ(calls_since(first),
-            (Calls{"alListenerfv(0x1004, [1,-4,0.5])", "alGetError() = 0x0", "alListenerfv(0x1006, [2.5,0,0])",
+  EXPECT_EQ(without_make_current(record_since(first)),
+            (Lines{"alListenerfv(0x1004, [1,-4,0.5])", "alGetError() = 0x0", "alListenerfv(0x1006, [2.5,0,0])",
                    "alGetError() = 0x0", "alListenerfv(0x100F, [0,0,1,0,1,0])", "alGetError() = 0x0"}));
   for (const auto& [code, expected] : {std::pair{"0xA003", "InvalidValue"},
                                        {"0xA002", "InvalidEnum"},
@@ -128,8 +127,8 @@ TEST_F(ContextAndListener, ReleaseClearsTheCurrentContextDestroysItThenClosesThe
       first = mark();
     }
     const std::string clear = thread_local_path ? "alcSetThreadContext(null) = 1" : "alcMakeContextCurrent(null) = 1";
-    EXPECT_EQ(all_calls_since(first), (Calls{clear, "alcDestroyContext(ctx1)", "alcCloseDevice(dev1) = 1"}));
-    EXPECT_EQ(loader_spy::events(), (Calls{"open " + fake_openal_path, "close " + fake_openal_path}));
+    EXPECT_EQ(record_since(first), (Lines{clear, "alcDestroyContext(ctx1)", "alcCloseDevice(dev1) = 1"}));
+    EXPECT_EQ(loader_spy::events(), (Lines{"open " + fake_openal_path, "close " + fake_openal_path}));
   }
 }
 
@@ -149,7 +148,7 @@ TEST_F(ContextAndListener, OpenAudioPrintsTheDevicesAndPlacesTheListener) {
   al.alGetListenerfv(AL_ORIENTATION, values.data());
   EXPECT_EQ(values, (std::array<ALfloat, 6>{0.0F, 0.0F, 1.0F, 0.0F, 1.0F, 0.0F}));
   // Only the context holds the device and the library now.
-  EXPECT_EQ(loader_spy::events(), Calls{"open " + fake_openal_path});
+  EXPECT_EQ(loader_spy::events(), Lines{"open " + fake_openal_path});
 }
 
 TEST_F(ContextAndListener, OpenAudioReturnsAFailedCreationWithEverythingReleased) {
@@ -158,7 +157,7 @@ TEST_F(ContextAndListener, OpenAudioReturnsAFailedCreationWithEverythingReleased
   const auto context = open_audio(out, fake_names_, loader_spy::loader());
   EXPECT_EQ(outcome(context), "NullError");
   EXPECT_EQ(fake_.calls().back(), "alcCloseDevice(dev1) = 1");
-  EXPECT_EQ(loader_spy::events(), (Calls{"open " + fake_openal_path, "close " + fake_openal_path}));
+  EXPECT_EQ(loader_spy::events(), (Lines{"open " + fake_openal_path, "close " + fake_openal_path}));
 }
 
 }  // namespace

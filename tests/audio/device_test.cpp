@@ -6,16 +6,14 @@
 
 namespace {
 
-using Names = std::vector<std::string>;
-
 TEST(DeviceList, SplitsAtNulsUpToTheFirstDoubleNul) {
-  EXPECT_EQ(split_device_list(nullptr), Names{});
-  EXPECT_EQ(split_device_list("A\0B\0\0"), (Names{"A", "B"}));
-  EXPECT_EQ(split_device_list("\0\0"), Names{""});  // one empty name, not an empty list
-  EXPECT_EQ(split_device_list("\0B\0\0"), (Names{"", "B"}));
-  EXPECT_EQ(split_device_list("No Output\0\0ignored\0\0"), Names{"No Output"});
-  // Names are bytes: judging them is the caller's business.
-  EXPECT_EQ(split_device_list("caf\xC3\0\xFF\xFE\0\0"), (Names{"caf\xC3", "\xFF\xFE"}));
+  EXPECT_EQ(split_device_list(nullptr), Lines{});
+  EXPECT_EQ(split_device_list("A\0B\0\0"), (Lines{"A", "B"}));
+  EXPECT_EQ(split_device_list("\0\0"), Lines{""});  // one empty name, not an empty list
+  EXPECT_EQ(split_device_list("\0B\0\0"), (Lines{"", "B"}));
+  EXPECT_EQ(split_device_list("No Output\0\0ignored\0\0"), Lines{"No Output"});
+  // Lines are bytes: judging them is the caller's business.
+  EXPECT_EQ(split_device_list("caf\xC3\0\xFF\xFE\0\0"), (Lines{"caf\xC3", "\xFF\xFE"}));
 }
 
 using OutputDevice = FakeAudioTest;
@@ -24,10 +22,11 @@ TEST_F(OutputDevice, ListAndDefaultNameUseTheEnumerateAllQueriesWhenResolved) {
   fake_.configure(R"(devices=Basic\0\0;all_devices=Full A\0Full B\0\0;default_device=Basic;default_all_device=Full B)");
   const AudioLibrary library = load();
   const std::size_t first = mark();
-  EXPECT_EQ(list_output_devices(library), (Names{"Full A", "Full B"}));
+  EXPECT_EQ(list_output_devices(library), (Lines{"Full A", "Full B"}));
   EXPECT_EQ(default_output_name(library), "Full B");
-  EXPECT_EQ(calls_since(first), (Names{R"(alcGetString(null, 0x1013) = "Full A\x00Full B\x00\x00")",
-                                       R"(alcGetString(null, 0x1012) = "Full B")"}));
+  EXPECT_EQ(without_make_current(record_since(first)),
+            (Lines{R"(alcGetString(null, 0x1013) = "Full A\x00Full B\x00\x00")",
+                   R"(alcGetString(null, 0x1012) = "Full B")"}));
 }
 
 TEST_F(OutputDevice, BasicQueriesWithoutTheExtensionOrItsConstants) {
@@ -49,7 +48,7 @@ TEST_F(OutputDevice, BasicQueriesWithoutTheExtensionOrItsConstants) {
     const std::size_t first = mark();
     list_output_devices(library);
     default_output_name(library);
-    const auto calls = calls_since(first);
+    const auto calls = without_make_current(record_since(first));
     ASSERT_EQ(calls.size(), 2U);
     EXPECT_TRUE(calls[0].starts_with("alcGetString(null, " + list_query + ")")) << calls[0];
     EXPECT_TRUE(calls[1].starts_with("alcGetString(null, " + default_query + ")")) << calls[1];
@@ -59,7 +58,7 @@ TEST_F(OutputDevice, BasicQueriesWithoutTheExtensionOrItsConstants) {
 TEST_F(OutputDevice, NullListAndNoDefaultName) {
   fake_.configure("all_devices=null;default_all_device=null");
   const AudioLibrary library = load();
-  EXPECT_EQ(list_output_devices(library), Names{});
+  EXPECT_EQ(list_output_devices(library), Lines{});
   EXPECT_EQ(default_output_name(library), std::nullopt);
 }
 
@@ -69,20 +68,20 @@ TEST_F(OutputDevice, DefaultDeviceIsOpenedByItsReportedName) {
   const auto device = open_device(library);
   ASSERT_TRUE(device.has_value()) << device.error();
   EXPECT_EQ(device->name(), "Fake Device");
-  const auto calls = calls_since(first);
-  EXPECT_EQ(Names(calls.begin(), calls.begin() + 2),
-            (Names{R"(alcGetString(null, 0x1012) = "Fake Device")", R"(alcOpenDevice("Fake Device") = dev1)"}));
+  const auto calls = without_make_current(record_since(first));
+  EXPECT_EQ(Lines(calls.begin(), calls.begin() + 2),
+            (Lines{R"(alcGetString(null, 0x1012) = "Fake Device")", R"(alcOpenDevice("Fake Device") = dev1)"}));
   // The new device's probes, EFX first, then the version check on it.
   EXPECT_EQ(calls[2], "alcGetError(dev1) = 0x0");
-  Names probed;
+  Lines probed;
   for (const std::string& call : calls) {
     if (call.starts_with("alcIsExtensionPresent(dev1, ")) probed.push_back(call);
   }
-  EXPECT_EQ(probed, (Names{R"(alcIsExtensionPresent(dev1, "ALC_EXT_EFX") = 1)",
+  EXPECT_EQ(probed, (Lines{R"(alcIsExtensionPresent(dev1, "ALC_EXT_EFX") = 1)",
                            R"(alcIsExtensionPresent(dev1, "ALC_EXT_disconnect") = 1)",
                            R"(alcIsExtensionPresent(dev1, "ALC_SOFT_device_clock") = 1)"}));
-  EXPECT_EQ(Names(calls.end() - 2, calls.end()),
-            (Names{"alcGetIntegerv(dev1, 0x1000, 1) = [1]", "alcGetIntegerv(dev1, 0x1001, 1) = [1]"}));
+  EXPECT_EQ(Lines(calls.end() - 2, calls.end()),
+            (Lines{"alcGetIntegerv(dev1, 0x1000, 1) = [1]", "alcGetIntegerv(dev1, 0x1001, 1) = [1]"}));
   const DeviceExtensions& extensions = device->extensions();
   EXPECT_EQ(extensions.efx.max_auxiliary_sends, 0x20003);
   EXPECT_EQ(extensions.disconnect.connected, 0x313);
@@ -97,7 +96,7 @@ TEST_F(OutputDevice, WithoutADefaultNameTheDeviceIsOpenedWithNull) {
   const auto device = open_device(library);
   ASSERT_TRUE(device.has_value()) << device.error();
   EXPECT_EQ(device->name(), std::nullopt);
-  EXPECT_EQ(calls_since(first)[1], "alcOpenDevice(null) = dev1");
+  EXPECT_EQ(without_make_current(record_since(first))[1], "alcOpenDevice(null) = dev1");
 }
 
 TEST_F(OutputDevice, ARefusedOpenIsInvalidDeviceWithoutReadingAnError) {
@@ -105,7 +104,7 @@ TEST_F(OutputDevice, ARefusedOpenIsInvalidDeviceWithoutReadingAnError) {
   const AudioLibrary library = load();
   const std::size_t first = mark();
   EXPECT_EQ(outcome(open_device(library)), "InvalidDevice");
-  EXPECT_EQ(names_since(first), (Names{"alcGetString", "alcOpenDevice"}));
+  EXPECT_EQ(functions_of(without_make_current(record_since(first))), (Lines{"alcGetString", "alcOpenDevice"}));
   EXPECT_EQ(fake_.live_devices(), 0U);
 }
 

@@ -6,7 +6,6 @@
 
 namespace {
 
-using Calls = std::vector<std::string>;
 using SourcesBuffers = FakeAudioTest;
 
 TEST(FrameBytes, TheSizeMustFitOpenAlsSignedSize) {
@@ -21,7 +20,8 @@ TEST_F(SourcesBuffers, AnOversizedNoteIsRefusedBeforeAnyOpenAlCallButTheNewNameG
   const AudioContext context = make_context(load());
   const std::size_t first = mark();
   EXPECT_EQ(outcome(create_buffer(context, std::vector<Mono16>(1073741824), 44100)), "InvalidValue");
-  EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alDeleteBuffers"}));
+  EXPECT_EQ(functions_of(without_make_current(record_since(first))),
+            (Lines{"alGenBuffers", "alGetError", "alDeleteBuffers"}));
   EXPECT_EQ(fake_.live_buffers(), 0U);
 }
 
@@ -31,15 +31,16 @@ TEST_F(SourcesBuffers, AnEmptyNoteStoresZeroBytes) {
   const auto buffer = create_buffer(context, {}, 44100);
   ASSERT_TRUE(buffer.has_value()) << buffer.error();
   EXPECT_EQ(buffer->frame_count(), 0U);
-  EXPECT_TRUE(calls_since(first).at(2).starts_with("alBufferData(1, 0x1101, size=0, freq=44100"))
-      << calls_since(first).at(2);
+  EXPECT_TRUE(without_make_current(record_since(first)).at(2).starts_with("alBufferData(1, 0x1101, size=0, freq=44100"))
+      << without_make_current(record_since(first)).at(2);
 }
 
 TEST_F(SourcesBuffers, AFrequencyOpenAlRefusesDeletesTheNewName) {
   const AudioContext context = make_context(load());
   const std::size_t first = mark();
   EXPECT_EQ(outcome(create_buffer(context, std::vector<Mono16>(10), 0)), "InvalidValue");
-  EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers"}));
+  EXPECT_EQ(functions_of(without_make_current(record_since(first))),
+            (Lines{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers"}));
   EXPECT_EQ(fake_.live_buffers(), 0U);
 }
 
@@ -55,7 +56,8 @@ TEST_F(SourcesBuffers, AuxiliarySendTableIsSizedByTheDevice) {
     const auto source = create_source(context);
     ASSERT_TRUE(source.has_value());
     EXPECT_EQ(source->auxiliary_send_count(), sends);
-    EXPECT_EQ(names_since(first).size(), asks ? 3U : 2U);  // alGenSources, alGetError[, alcGetIntegerv]
+    EXPECT_EQ(functions_of(without_make_current(record_since(first))).size(),
+              asks ? 3U : 2U);  // alGenSources, alGetError[, alcGetIntegerv]
   }
 }
 
@@ -67,8 +69,8 @@ TEST_F(SourcesBuffers, AttachingASecondBufferLetsTheFirstGoOnlyAfterTheSwap) {
             "ok");
   ASSERT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(context, {}, 44100)))),
             "ok");
-  const auto calls = calls_since(first);
-  EXPECT_EQ(Calls(calls.end() - 2, calls.end()), (Calls{"alSourcei(1, 0x1009, 3)", "alDeleteBuffers(1, [2])"}));
+  const auto calls = without_make_current(record_since(first));
+  EXPECT_EQ(Lines(calls.end() - 2, calls.end()), (Lines{"alSourcei(1, 0x1009, 3)", "alDeleteBuffers(1, [2])"}));
 }
 
 TEST_F(SourcesBuffers, ReleasingASourceWhoseBufferIsSharedDeletesOnlyTheSource) {
@@ -94,7 +96,7 @@ TEST_F(SourcesBuffers, ABufferOfAnotherContextOnTheSameDeviceIsAttachedUnderTheS
   auto buffer = std::make_shared<const SampleBuffer>(*create_buffer(buffer_context, {}, 44100));
   const std::size_t first = mark();
   EXPECT_EQ(outcome(source->attach_buffer(buffer)), "ok");
-  EXPECT_EQ(all_calls_since(first), (Calls{"alcSetThreadContext(ctx1) = 1", "alSourcei(1, 0x1009, 2)"}));
+  EXPECT_EQ(record_since(first), (Lines{"alcSetThreadContext(ctx1) = 1", "alSourcei(1, 0x1009, 2)"}));
 }
 
 TEST_F(SourcesBuffers, ABufferOfAnotherDeviceIsRefusedAndTheSourceKeepsItsBuffer) {
@@ -108,7 +110,8 @@ TEST_F(SourcesBuffers, ABufferOfAnotherDeviceIsRefusedAndTheSourceKeepsItsBuffer
   EXPECT_EQ(outcome(source->attach_buffer(std::make_shared<const SampleBuffer>(*create_buffer(two, {}, 44100)))),
             "WrongDevice");
   // The refused buffer's last handle went at once; no call was made for the source.
-  EXPECT_EQ(names_since(first), (Calls{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers"}));
+  EXPECT_EQ(functions_of(without_make_current(record_since(first))),
+            (Lines{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers"}));
   EXPECT_EQ(fake_.live_buffers(), 1U);
   source.reset();
   EXPECT_EQ(fake_.live_buffers(), 0U);  // the first buffer was still attached

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/context.hpp"
+#include "call_record.hpp"
 #include "fake_control.hpp"
 #include "loader_spy.hpp"
 
@@ -40,25 +41,9 @@ class FakeAudioTest : public ::testing::Test {
   }
 
   /// The whole record from `first` on.
-  std::vector<std::string> all_calls_since(std::size_t first) const {
-    const auto all = fake_.calls();
+  Lines record_since(std::size_t first) const {
+    const Lines all = fake_.calls();
     return {all.begin() + static_cast<std::ptrdiff_t>(first), all.end()};
-  }
-  /// The record from `first` on, without the calls of `make_current`.
-  std::vector<std::string> calls_since(std::size_t first) const {
-    std::vector<std::string> calls;
-    const auto all = fake_.calls();
-    for (std::size_t i = first; i < all.size(); ++i) {
-      if (!all[i].starts_with("alcSetThreadContext(") && !all[i].starts_with("alcMakeContextCurrent(")) {
-        calls.push_back(all[i]);
-      }
-    }
-    return calls;
-  }
-  std::vector<std::string> names_since(std::size_t first) const {
-    std::vector<std::string> names;
-    for (const std::string& call : calls_since(first)) names.push_back(call.substr(0, call.find('(')));
-    return names;
   }
   std::size_t mark() const { return fake_.calls().size(); }
 
