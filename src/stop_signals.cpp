@@ -50,11 +50,11 @@ std::optional<int> take_pending_stop_signal() {
 }
 
 void end_by_signal(int signal) {
-  std::signal(signal, SIG_DFL);
+  static_cast<void>(std::signal(signal, SIG_DFL));
   sigset_t only;
   sigemptyset(&only);
   sigaddset(&only, signal);
-  std::raise(signal);                            // pending while it is held
+  static_cast<void>(std::raise(signal));         // pending while it is held
   pthread_sigmask(SIG_UNBLOCK, &only, nullptr);  // delivered here: the default action ends the process
   std::_Exit(128 + signal);                      // only if something kept the signal from ending it
 }

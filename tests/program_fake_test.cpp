@@ -2,10 +2,10 @@
 // each leaves on the two streams, what was released, and no memory error or leak (memcheck).
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -231,7 +231,7 @@ TEST(ProgramOnFake, AFailedWriteIsFatalAtTheFirstLineAndNothingIsPlayed) {
         // The program finds standard output closed, whatever it opens afterwards.
         {">&-", R"(Os { code: 9, kind: Other, message: "Bad file descriptor" })"}}) {
     SCOPED_TRACE(redirect);
-    const ProgramRun run = run_through_shell("exec \"$0\" \"$@\" " + std::string(redirect), {"2"});
+    const ProgramRun run = run_through_shell(R"(exec "$0" "$@" )" + std::string(redirect), {"2"});
     EXPECT_EQ(run.status, 101);
     const Stderr err = split_at_report(run);
     EXPECT_TRUE(err.report.starts_with(required_report_lead + debug_form + ", at src/audio/context.cpp:"))
@@ -249,7 +249,7 @@ TEST(ProgramOnFake, EveryLineIsOutBeforeTheNotesThatFollowIt) {
   Lines order;
   for (const std::string& line : run.out_lines()) {
     if (line.starts_with("Moving disc size ")) order.push_back(line.substr(17, 3));
-    if (line.starts_with("alSourcePlay(")) order.push_back("play");
+    if (line.starts_with("alSourcePlay(")) order.emplace_back("play");
   }
   EXPECT_EQ(order, (Lines{"1/1", "play", "play", "2/2", "play", "play", "1/1", "play", "play"}));
 }

@@ -3,8 +3,8 @@
 // private server whose only sink records what it plays, in real time, and analyses that.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -75,7 +75,7 @@ TEST(ServerRun, AReaderThatGoesAwayEndsTheRunBySigpipe) {
 TEST(ServerRun, RunScriptPlaysThroughTheServer) {
   SoundServer server;
   std::vector<std::string> env = server.client_env();
-  env.push_back("ALSOFT_DRIVERS");  // the script relies on OpenAL Soft finding the server itself
+  env.emplace_back("ALSOFT_DRIVERS");  // the script relies on OpenAL Soft finding the server itself
   const ProgramRun run =
       run_program({"/bin/bash", HANOI_SOURCE_DIR "/scripts/run.sh", "1"}, env, std::chrono::seconds(900));
   ASSERT_EQ(run.status, 0) << run.err;

@@ -58,7 +58,7 @@ std::optional<std::string> default_output_name(const AudioLibrary& library) {
 
 struct PlaybackDevice::Record {
   Record(AudioLibrary library, std::optional<std::string> name, ALCdevice* device, DeviceExtensions extensions)
-      : name(std::move(name)), library(std::move(library)), device(device), extensions(std::move(extensions)) {}
+      : name(std::move(name)), library(std::move(library)), device(device), extensions(extensions) {}
   Record(const Record&) = delete;
   Record& operator=(const Record&) = delete;
   ~Record() {
@@ -112,7 +112,7 @@ AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::option
                               .disconnect = probe_extension(probe, disconnect),
                               .device_clock = probe_extension(probe, device_clock)};
   PlaybackDevice opened(
-      std::make_shared<const PlaybackDevice::Record>(library, std::move(device_name), device, std::move(extensions)));
+      std::make_shared<const PlaybackDevice::Record>(library, std::move(device_name), device, extensions));
   // A refused device is closed again as `opened` goes.
   if (auto version = check_version(library, device); !version) return std::unexpected(version.error());
   return opened;

@@ -24,8 +24,8 @@ std::optional<std::string> default_output_name(const AudioLibrary& library);
 /// sizes every source's send table.
 struct EfxExtension {
   bool present = false;
-  std::optional<ALCenum> efx_major_version, efx_minor_version, max_auxiliary_sends, effectslot_effect,
-      effectslot_gain, effectslot_auxiliary_send_auto;
+  std::optional<ALCenum> efx_major_version, efx_minor_version, max_auxiliary_sends, effectslot_effect, effectslot_gain,
+      effectslot_auxiliary_send_auto;
 };
 
 /// ALC_EXT_disconnect: whether a device still plays, asked before every note.

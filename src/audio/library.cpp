@@ -35,26 +35,25 @@ const ExtensionDescription<EnumerateAll> enumerate_all{
     {}};
 
 using Loopback = SoftLoopbackExtension;
-const ExtensionDescription<Loopback> soft_loopback{
-    "ALC_SOFT_loopback",
-    {{"ALC_BYTE_SOFT", &Loopback::byte_soft},
-     {"ALC_UNSIGNED_BYTE_SOFT", &Loopback::unsigned_byte_soft},
-     {"ALC_SHORT_SOFT", &Loopback::short_soft},
-     {"ALC_UNSIGNED_SHORT_SOFT", &Loopback::unsigned_short_soft},
-     {"ALC_INT_SOFT", &Loopback::int_soft},
-     {"ALC_UNSIGNED_INT_SOFT", &Loopback::unsigned_int_soft},
-     {"ALC_FLOAT_SOFT", &Loopback::float_soft},
-     {"ALC_MONO_SOFT", &Loopback::mono_soft},
-     {"ALC_STEREO_SOFT", &Loopback::stereo_soft},
-     {"ALC_QUAD_SOFT", &Loopback::quad_soft},
-     {"ALC_5POINT1_SOFT", &Loopback::five_point_one_soft},
-     {"ALC_6POINT1_SOFT", &Loopback::six_point_one_soft},
-     {"ALC_7POINT1_SOFT", &Loopback::seven_point_one_soft},
-     {"ALC_FORMAT_CHANNELS_SOFT", &Loopback::format_channels_soft},
-     {"ALC_FORMAT_TYPE_SOFT", &Loopback::format_type_soft}},
-    {AUDIO_EXTENSION_FUNCTION(Loopback, alcLoopbackOpenDeviceSOFT),
-     AUDIO_EXTENSION_FUNCTION(Loopback, alcIsRenderFormatSupportedSOFT),
-     AUDIO_EXTENSION_FUNCTION(Loopback, alcRenderSamplesSOFT)}};
+const ExtensionDescription<Loopback> soft_loopback{"ALC_SOFT_loopback",
+                                                   {{"ALC_BYTE_SOFT", &Loopback::byte_soft},
+                                                    {"ALC_UNSIGNED_BYTE_SOFT", &Loopback::unsigned_byte_soft},
+                                                    {"ALC_SHORT_SOFT", &Loopback::short_soft},
+                                                    {"ALC_UNSIGNED_SHORT_SOFT", &Loopback::unsigned_short_soft},
+                                                    {"ALC_INT_SOFT", &Loopback::int_soft},
+                                                    {"ALC_UNSIGNED_INT_SOFT", &Loopback::unsigned_int_soft},
+                                                    {"ALC_FLOAT_SOFT", &Loopback::float_soft},
+                                                    {"ALC_MONO_SOFT", &Loopback::mono_soft},
+                                                    {"ALC_STEREO_SOFT", &Loopback::stereo_soft},
+                                                    {"ALC_QUAD_SOFT", &Loopback::quad_soft},
+                                                    {"ALC_5POINT1_SOFT", &Loopback::five_point_one_soft},
+                                                    {"ALC_6POINT1_SOFT", &Loopback::six_point_one_soft},
+                                                    {"ALC_7POINT1_SOFT", &Loopback::seven_point_one_soft},
+                                                    {"ALC_FORMAT_CHANNELS_SOFT", &Loopback::format_channels_soft},
+                                                    {"ALC_FORMAT_TYPE_SOFT", &Loopback::format_type_soft}},
+                                                   {AUDIO_EXTENSION_FUNCTION(Loopback, alcLoopbackOpenDeviceSOFT),
+                                                    AUDIO_EXTENSION_FUNCTION(Loopback, alcIsRenderFormatSupportedSOFT),
+                                                    AUDIO_EXTENSION_FUNCTION(Loopback, alcRenderSamplesSOFT)}};
 
 using ThreadContext = ThreadLocalContextExtension;
 const ExtensionDescription<ThreadContext> thread_local_context{
@@ -67,14 +66,16 @@ const ExtensionDescription<ThreadContext> thread_local_context{
 
 const LibraryLoader dynamic_loader{
     // Each step clears the loader's message first, so that a failure's message is its own.
-    .open = [](const char* file_name) {
-      dlerror();
-      return dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
-    },
-    .look_up = [](void* library, const char* name) {
-      dlerror();
-      return dlsym(library, name);
-    },
+    .open =
+        [](const char* file_name) {
+          dlerror();
+          return dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
+        },
+    .look_up =
+        [](void* library, const char* name) {
+          dlerror();
+          return dlsym(library, name);
+        },
     .close = [](void* library) { return dlclose(library); },
     .last_error = []() -> const char* { return dlerror(); },
 };
@@ -149,7 +150,8 @@ AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> f
   const auto look_up = [&](auto& field, const char* name) {
     void* address = loader.look_up(record->handle, name);
     if (address == nullptr) {
-      return std::optional(os_error_from_loader_message(loader_message(loader, "looking up", name), LoaderStep::Lookup));
+      return std::optional(
+          os_error_from_loader_message(loader_message(loader, "looking up", name), LoaderStep::Lookup));
     }
     field = function_cast<std::remove_reference_t<decltype(field)>>(address);
     return std::optional<OsError>();

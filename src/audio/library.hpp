@@ -76,10 +76,16 @@ struct ExtensionDescription {
 };
 
 /// One function of an extension description: its OpenAL name, which is also its field's name.
-#define AUDIO_EXTENSION_FUNCTION(Extension, field)                                                        \
-  typename ExtensionDescription<Extension>::Function {                                                    \
-    #field, [](Extension& found, void* address) { found.field = function_cast<decltype(found.field)>(address); } \
+// NOLINTBEGIN(bugprone-macro-parentheses): the arguments are a type and a member's name
+// clang-format off
+#define AUDIO_EXTENSION_FUNCTION(Extension, field)                 \
+  typename ExtensionDescription<Extension>::Function {             \
+    #field, [](Extension& found, void* address) {                  \
+      found.field = function_cast<decltype(found.field)>(address); \
+    }                                                              \
   }
+// clang-format on
+// NOLINTEND(bugprone-macro-parentheses)
 
 /// Probes one extension: the record says whether it is present and holds each constant and
 /// function that resolved; the rest stay absent.

@@ -70,7 +70,7 @@ std::vector<double> note_lengths_of(const std::vector<std::string>& lines) {
 std::vector<wav::HeardNote> expect_moves_heard(const std::vector<std::string>& lines, const wav::Signal& signal,
                                                const Mixing& mixing) {
   const std::vector<ExpectedNote> expected = notes_of_moves(lines);
-  const auto notes = wav::find_notes(signal);
+  auto notes = wav::find_notes(signal);
   EXPECT_EQ(notes.size(), expected.size());
   if (notes.size() != expected.size() || notes.empty()) return notes;
 

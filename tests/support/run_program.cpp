@@ -40,6 +40,7 @@ pid_t start_program(const std::vector<std::string>& argv, const std::vector<std:
   }
   const auto pointers = [](const std::vector<std::string>& strings) {
     std::vector<char*> list;
+    list.reserve(strings.size() + 1);
     for (const std::string& text : strings) list.push_back(const_cast<char*>(text.c_str()));
     list.push_back(nullptr);
     return list;

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -11,6 +10,7 @@
 
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <stdexcept>
 
