@@ -4,9 +4,9 @@
 // the moving listener, each as long as its disc asks for.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -26,8 +26,9 @@ class RecordedRun : public testing::Test {
   /// pinned after it, among them the one format the reader takes: 16-bit stereo at 44100 Hz.
   ProgramRun record(const std::vector<std::string>& args, const OutputWatch& watch = {}) {
     const std::string config = dir_.file("alsoft.conf");
-    const ProgramRun written = run_program({"/bin/bash", "-c", R"(source "$0" && write_wave_config "$1" "$2")",
-                                            HANOI_SOURCE_DIR "/scripts/lib/common.sh", config, dir_.file("run.wav")});
+    const ProgramRun written =
+        run_program({"/bin/bash", "-c", R"(source "$0" && write_wave_config "$1" "$2")",
+                     std::string(HANOI_SOURCE_DIR) + "/scripts/lib/common.sh", config, dir_.file("run.wav")});
     EXPECT_EQ(written.status, 0) << written.err;
     for (const std::string& line : read_lines(config)) {
       if (line.starts_with("period_size=")) mixing_.period_s = std::stod(line.substr(12)) / 44100.0;
