@@ -12,6 +12,7 @@
 #include <semaphore>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/run_program.hpp"
@@ -76,8 +77,20 @@ struct Expected {
   std::string detail;
 };
 
-std::optional<Expected> expected_outcome(const std::string& function, int n, int clean_calls) {
+std::optional<Expected> expected_outcome(const std::string& function, int n, int clean_calls, bool always) {
   if (n > clean_calls) return Expected{0, ""};  // the call never comes: a clean run
+  // Failures the program ignores, once or from then on: the extension probes fall back to the
+  // standard values or to no extension, a missing device list lists nothing, a failed latency
+  // query waits for nothing, and a failed release at the end changes nothing.
+  if (function == "alcGetError" || function == "alcIsExtensionPresent" || function == "alcGetEnumValue" ||
+      function == "alcGetProcAddress" || function == "alcGetString" || function == "alcGetInteger64vSOFT" ||
+      function == "alcDestroyContext" || function == "alcCloseDevice") {
+    return Expected{0, ""};
+  }
+  // From then on, later calls fail too: the rest are known for a failure that happens once.
+  if (always) return std::nullopt;
+  // The one context stays current on this thread when making it current again fails once.
+  if (function == "alcSetThreadContext") return Expected{0, ""};
   if (function == "alcOpenDevice") return Expected{101, "InvalidDevice"};
   if (function == "alcCreateContext") return Expected{101, alc_debug};
   if (function == "alListenerfv" || function == "alGenBuffers" || function == "alBufferData") {
@@ -86,7 +99,10 @@ std::optional<Expected> expected_outcome(const std::string& function, int n, int
   if (function == "alGenSources") return Expected{2, al_text};
   // Unchecked calls leave their error for the next note's source check, or for the check that
   // follows the last note.
-  if (function == "alSourcei" || function == "alSourcePlay") return Expected{2, al_text};
+  if (function == "alSourcei" || function == "alSourcePlay" || function == "alDeleteSources" ||
+      function == "alDeleteBuffers") {
+    return Expected{2, al_text};
+  }
   return std::nullopt;
 }
 
@@ -168,8 +184,9 @@ TEST(FaultSweep, EveryOpenAlCallOfATwoDiscRunFailingOnceAndFromThenOn) {
   for (const std::string& call : clean.calls) ++calls_per_function[name_of(call)];
   ASSERT_GE(calls_per_function.size(), 15U);
 
-  // The runs mostly sleep through their notes: many at once keep the sweep short.
-  std::counting_semaphore<16> slots(16);
+  // The runs mostly sleep through their notes, so several at once keep the sweep short; no more
+  // than there are cores, so that the timing checks of tests running beside it are not starved.
+  std::counting_semaphore<> slots(std::max<std::ptrdiff_t>(1, std::thread::hardware_concurrency()));
   struct Pending {
     std::string config;
     std::optional<Expected> expected;
@@ -181,8 +198,7 @@ TEST(FaultSweep, EveryOpenAlCallOfATwoDiscRunFailingOnceAndFromThenOn) {
       for (const bool always : {false, true}) {
         const std::string config =
             "fail=" + function + ":" + std::to_string(n) + ":" + injected_code + (always ? ":always" : "");
-        // Exact outcomes are known for a failure that happens once; from then on, later calls fail too.
-        const auto expected = always && n <= count ? std::nullopt : expected_outcome(function, n, count);
+        const auto expected = expected_outcome(function, n, count, always);
         pending.push_back({config, expected, std::async(std::launch::async, [config, &slots] {
                              slots.acquire();
                              SweepRun run = run_two_discs(config);

@@ -23,7 +23,7 @@ class RecordedRun : public testing::Test {
  protected:
   /// Runs the program with the wave writer recording to a file. The configuration is the one the
   /// scripts write, with the settings that a developer's own OpenAL configuration could change
-  /// pinned after it.
+  /// pinned after it, among them the one format the reader takes: 16-bit stereo at 44100 Hz.
   ProgramRun record(const std::vector<std::string>& args, const OutputWatch& watch = {}) {
     const std::string config = dir_.file("alsoft.conf");
     const ProgramRun written =
@@ -33,7 +33,8 @@ class RecordedRun : public testing::Test {
     for (const std::string& line : read_lines(config)) {
       if (line.starts_with("period_size=")) mixing_.period_s = std::stod(line.substr(12)) / 44100.0;
     }
-    std::ofstream(config, std::ios::app) << "[general]\nfrequency=44100\nhrtf=false\n";
+    std::ofstream(config, std::ios::app)
+        << "[general]\nfrequency=44100\nsample-type=int16\nchannels=stereo\nhrtf=false\n";
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     return run_program(argv, {"ALSOFT_CONF=" + config, "ALSOFT_DRIVERS", "LD_LIBRARY_PATH"}, std::chrono::seconds(300),

@@ -34,6 +34,17 @@ TEST(Utf8, ErrorGivesValidPrefixAndBadSequenceLength) {
   }
 }
 
+TEST(Utf8, AByteThatLeadsNoSequenceIsABadSequenceOfOne) {
+  // Continuation bytes, the overlong leads C0 and C1, and the leads of code points above U+10FFFF
+  // (F5 to F7) or of no sequence at all (F8 to FF), each followed by continuation bytes that a
+  // four-byte lead would take.
+  for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+    if (lead >= 0xC2 && lead <= 0xF4) continue;
+    const std::string bytes = std::string("a") + static_cast<char>(lead) + "\x80\x80\x80";
+    EXPECT_EQ(find_utf8_error(bytes), (Utf8Error{1, 1})) << RawArgument{bytes}.debug();
+  }
+}
+
 TEST(Utf8, DebugForms) {
   EXPECT_EQ((Utf8Error{3, 1}).debug(), "Utf8Error { valid_up_to: 3, error_len: Some(1) }");
   EXPECT_EQ((Utf8Error{0, std::nullopt}).debug(), "Utf8Error { valid_up_to: 0, error_len: None }");

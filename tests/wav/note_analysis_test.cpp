@@ -110,12 +110,12 @@ TEST(NoteAnalysis, MeasuresShiftedProgramTonesWellUnderATenthOfAHertz) {
 }
 
 TEST(NoteAnalysis, FindsTheNotesOfARecordingOnDisk) {
-  // Stereo float with an extensible header and the tone louder on the right, as OpenAL Soft's
-  // wave writer records a source behind and to the left of the listener.
+  // In the tests' recording format, with the tone louder on the right, as OpenAL Soft's wave
+  // writer records a source behind and to the left of the listener.
   const Chime chime;
   std::vector<double> frames;
   for (float s : chime.samples) frames.insert(frames.end(), {0.7 * s, static_cast<double>(s)});
-  const auto image = wav::testing::wav_image({wav::testing::Encoding::float32, 2, 44100, true}, frames);
+  const auto image = wav::testing::wav_image(frames);
   const auto path =
       std::filesystem::temp_directory_path() / ("note_analysis_test_" + std::to_string(::getpid()) + ".wav");
   {
