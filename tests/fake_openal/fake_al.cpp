@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "fake_state.hpp"
+#include "support/fnv1a.hpp"
 
 using fake::Call;
 using fake::Enum;
@@ -53,19 +54,6 @@ ALsizei frame_bytes(ALenum format) {
     case AL_FORMAT_STEREO_FLOAT32: return 8;
     default: return 0;
   }
-}
-
-std::string fnv1a_hex(const ALvoid* data, ALsizei size) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; bytes != nullptr && i < static_cast<std::size_t>(std::max(size, 0)); ++i) {
-    hash = (hash ^ bytes[i]) * 0x100000001b3ULL;
-  }
-  std::string digits(16, '0');
-  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit, hash >>= 4U) {
-    *digit = "0123456789abcdef"[hash & 0xFU];
-  }
-  return digits;
 }
 
 constexpr const char* kAlExtension = "AL_EXT_FLOAT32";
@@ -207,7 +195,10 @@ void AL_APIENTRY alBufferData(ALuint buffer, ALenum format, const ALvoid* data, 
          Enum{format},
          "size=" + fake::text(size),
          "freq=" + fake::text(freq),
-         data != nullptr ? "fnv=" + fnv1a_hex(data, size) : std::string("data=null")};
+         data != nullptr
+             ? "fnv=" +
+                   hex16(fnv1a({static_cast<const unsigned char*>(data), static_cast<std::size_t>(std::max(size, 0))}))
+             : std::string("data=null")};
   ALCcontext* context = c.context();
   if (context == nullptr) return;
   const ALsizei frame = frame_bytes(format);
