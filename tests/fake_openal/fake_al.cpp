@@ -3,299 +3,254 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <span>
-#include <utility>
 
 #include "fake_state.hpp"
+#include "support/fnv1a.hpp"
 
 using fake::Call;
 using fake::Enum;
 using fake::List;
-using fake::Output;
+using fake::state;
 
 namespace {
 
-// Whether a call's count and array can be read: n names from `names`, or AL_INVALID_VALUE.
-bool valid_array(const Call& c, ALsizei n, const void* names) {
-  if (n >= 0 && (n == 0 || names != nullptr)) return true;
-  c.al_error(AL_INVALID_VALUE);
+// Whether a call's count and array can be read: `count` names from `names`, or AL_INVALID_VALUE.
+bool valid_array(const Call& call, ALsizei count, const void* names) {
+  if (count >= 0 && (count == 0 || names != nullptr)) return true;
+  call.al_error(AL_INVALID_VALUE);
   return false;
 }
 
 // alGenSources and alGenBuffers: names from the one counter, each added to the context by `add`.
 template <typename Add>
-void generate(Call& c, ALsizei n, ALuint* names, Add add) {
+void generate(Call& call, ALsizei count, ALuint* names, Add add) {
   std::vector<ALuint> made;
-  if (ALCcontext* context = c.context(); context != nullptr && valid_array(c, n, names)) {
-    for (ALuint& name : std::span(names, static_cast<std::size_t>(n))) {
-      name = c.s.next_name++;
+  if (ALCcontext* context = call.context(); context != nullptr && valid_array(call, count, names)) {
+    for (ALuint& name : std::span(names, static_cast<std::size_t>(count))) {
+      name = state().next_name++;
       add(*context, name);
       made.push_back(name);
     }
   }
-  c.output(fake::list(made.data(), static_cast<long long>(made.size())));
+  call.output(fake::list(made.data(), static_cast<long long>(made.size())));
 }
 
-bool attached(const ALCcontext& context, ALuint buffer) {
-  return std::ranges::any_of(context.sources, [&](const auto& source) { return source.second == buffer; });
+// Whether every name is known to the context (0 may stand for no buffer); else AL_INVALID_NAME.
+template <typename Known>
+bool all_known(const Call& call, std::span<const ALuint> names, Known known) {
+  if (std::ranges::all_of(names, known)) return true;
+  call.al_error(AL_INVALID_NAME);
+  return false;
 }
 
-// The bytes of one frame of an alBufferData format; 0 for a format the fake does not take.
-ALsizei frame_bytes(ALenum format) {
-  switch (format) {
-    case AL_FORMAT_MONO8: return 1;
-    case AL_FORMAT_MONO16:
-    case AL_FORMAT_STEREO8: return 2;
-    case AL_FORMAT_STEREO16:
-    case AL_FORMAT_MONO_FLOAT32: return 4;
-    case AL_FORMAT_STEREO_FLOAT32: return 8;
-    default: return 0;
-  }
-}
-
-std::string fnv1a_hex(const ALvoid* data, ALsizei size) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; bytes != nullptr && i < static_cast<std::size_t>(std::max(size, 0)); ++i) {
-    hash = (hash ^ bytes[i]) * 0x100000001b3ULL;
-  }
-  std::string digits(16, '0');
-  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit, hash >>= 4U) {
-    *digit = "0123456789abcdef"[hash & 0xFU];
-  }
-  return digits;
-}
-
-constexpr const char* kAlExtension = "AL_EXT_FLOAT32";
+// The one AL extension the fake claims, as OpenAL Soft does; it has no functions.
+constexpr const char* al_extension = "AL_EXT_FLOAT32";
 
 }  // namespace
 
 extern "C" {
 
 ALenum AL_APIENTRY alGetError(void) {
-  Call c{"alGetError"};
+  Call call("alGetError");
   ALenum error = AL_INVALID_OPERATION;  // without a current context
-  if (c.fails) {
-    error = std::exchange(c.code, 0);  // returned in place of the pending error, which stays
-  } else if (ALCcontext* context = fake::current_context(c.s); context != nullptr) {
+  if (call.fails()) {
+    error = call.take_code();  // returned in place of the pending error, which stays
+  } else if (ALCcontext* context = fake::current_context(); context != nullptr) {
     error = std::exchange(context->error, AL_NO_ERROR);
   }
-  c.result(fake::hex(error));
+  call.result(fake::hex(error));
   return error;
 }
 
 ALboolean AL_APIENTRY alIsExtensionPresent(const ALchar* extname) {
-  Call c{"alIsExtensionPresent", extname};
-  const bool acts = c.context() != nullptr;
-  if (acts && extname == nullptr) c.al_error(AL_INVALID_VALUE);
-  const bool present = acts && extname != nullptr && strcasecmp(extname, kAlExtension) == 0;
-  c.result(present ? "1" : "0");
+  Call call("alIsExtensionPresent", extname);
+  const bool acts = call.context() != nullptr;
+  if (acts && extname == nullptr) call.al_error(AL_INVALID_VALUE);
+  const bool present = acts && extname != nullptr && strcasecmp(extname, al_extension) == 0;
+  call.result(present ? "1" : "0");
   return present ? AL_TRUE : AL_FALSE;
 }
 
 ALenum AL_APIENTRY alGetEnumValue(const ALchar* ename) {
-  Call c{"alGetEnumValue", ename};
-  const ALenum value = c.fails ? 0 : fake::enum_value(ename);
-  c.result(fake::hex(value));
+  Call call("alGetEnumValue", ename);
+  const ALenum value = call.fails() ? 0 : fake::enum_value(ename);
+  call.result(fake::hex(value));
   return value;
 }
 
-// The fake offers no AL extension functions.
-FAKE_STUB(void*, alGetProcAddress, (const ALchar* fname), fname)
+void* AL_APIENTRY alGetProcAddress(const ALchar* fname) {
+  Call call("alGetProcAddress", fname);
+  call.result("null");
+  return nullptr;
+}
 
+// The listener keeps what alListenerfv sets, for alGetListenerfv to read back.
 void AL_APIENTRY alListenerfv(ALenum param, const ALfloat* values) {
-  Call c{"alListenerfv", Enum{param}, List{values, fake::vector_length(param)}};
-  ALCcontext* context = c.context();
+  const long long length = param == AL_ORIENTATION ? 6 : param == AL_POSITION || param == AL_VELOCITY ? 3 : 1;
+  const Call call("alListenerfv", Enum{param}, List{values, length});
+  ALCcontext* context = call.context();
   if (context == nullptr) return;
   const auto stored = context->listener.find(param);
   if (stored == context->listener.end()) {
-    c.al_error(AL_INVALID_ENUM);
-    return;
-  }
-  const std::span given(values, values != nullptr ? stored->second.size() : 0);
-  if (values == nullptr || !std::ranges::all_of(given, [](ALfloat v) { return std::isfinite(v); }) ||
-      (param == AL_GAIN && given[0] < 0.0F)) {
-    c.al_error(AL_INVALID_VALUE);
+    call.al_error(AL_INVALID_ENUM);
+  } else if (values == nullptr) {
+    call.al_error(AL_INVALID_VALUE);
   } else {
-    std::ranges::copy(given, stored->second.begin());
+    std::copy(values, values + length, stored->second.begin());
   }
 }
 
 void AL_APIENTRY alGetListenerfv(ALenum param, ALfloat* values) {
-  Call c{"alGetListenerfv", Enum{param}};
-  c.result("[]");
-  ALCcontext* context = c.context();
+  Call call("alGetListenerfv", Enum{param});
+  call.result("[]");
+  ALCcontext* context = call.context();
   if (context == nullptr) return;
   const auto stored = context->listener.find(param);
   if (stored == context->listener.end()) {
-    c.al_error(AL_INVALID_ENUM);
+    call.al_error(AL_INVALID_ENUM);
   } else if (values == nullptr) {
-    c.al_error(AL_INVALID_VALUE);
+    call.al_error(AL_INVALID_VALUE);
   } else {
     std::ranges::copy(stored->second, values);
-    c.result(fake::list(stored->second.data(), static_cast<long long>(stored->second.size())));
+    call.result(fake::list(stored->second.data(), static_cast<long long>(stored->second.size())));
   }
 }
 
 void AL_APIENTRY alGenSources(ALsizei n, ALuint* sources) {
-  Call c{"alGenSources", n};
-  generate(c, n, sources, [](ALCcontext& context, ALuint name) { context.sources[name] = 0; });
+  Call call("alGenSources", n);
+  generate(call, n, sources, [](ALCcontext& context, ALuint name) { context.sources[name] = 0; });
 }
 
 void AL_APIENTRY alDeleteSources(ALsizei n, const ALuint* sources) {
-  Call c{"alDeleteSources", n, List{sources, n}};
-  ALCcontext* context = c.context();
-  if (context == nullptr || !valid_array(c, n, sources)) return;
+  const Call call("alDeleteSources", n, List{sources, n});
+  ALCcontext* context = call.context();
+  if (context == nullptr || !valid_array(call, n, sources)) return;
   const std::span names(sources, static_cast<std::size_t>(n));
-  if (!std::ranges::all_of(names, [&](ALuint name) { return context->sources.contains(name); })) {
-    c.al_error(AL_INVALID_NAME);
-    return;
-  }
+  if (!all_known(call, names, [&](ALuint name) { return context->sources.contains(name); })) return;
   for (const ALuint name : names) context->sources.erase(name);
 }
 
+// Only AL_BUFFER acts: it attaches a buffer of the context, or detaches with 0.
 void AL_APIENTRY alSourcei(ALuint source, ALenum param, ALint value) {
-  Call c{"alSourcei", source, Enum{param}, value};
-  ALCcontext* context = c.context();
+  const Call call("alSourcei", source, Enum{param}, value);
+  ALCcontext* context = call.context();
   if (context == nullptr) return;
-  const auto found = context->sources.find(source);
   const auto buffer = static_cast<ALuint>(value);
-  if (found == context->sources.end()) {
-    c.al_error(AL_INVALID_NAME);
+  if (!context->sources.contains(source)) {
+    call.al_error(AL_INVALID_NAME);
   } else if (param == AL_BUFFER && buffer != 0 && !context->buffers.contains(buffer)) {
-    c.al_error(AL_INVALID_VALUE);
+    call.al_error(AL_INVALID_VALUE);
   } else if (param == AL_BUFFER) {
-    found->second = buffer;
+    context->sources[source] = buffer;
   }
 }
 
 void AL_APIENTRY alSourcePlay(ALuint source) {
-  Call c{"alSourcePlay", source};
-  ALCcontext* context = c.context();
-  if (context != nullptr && !context->sources.contains(source)) c.al_error(AL_INVALID_NAME);
+  const Call call("alSourcePlay", source);
+  if (ALCcontext* context = call.context(); context != nullptr && !context->sources.contains(source)) {
+    call.al_error(AL_INVALID_NAME);
+  }
 }
 
 void AL_APIENTRY alGenBuffers(ALsizei n, ALuint* buffers) {
-  Call c{"alGenBuffers", n};
-  generate(c, n, buffers, [](ALCcontext& context, ALuint name) { context.buffers.insert(name); });
+  Call call("alGenBuffers", n);
+  generate(call, n, buffers, [](ALCcontext& context, ALuint name) { context.buffers.insert(name); });
 }
 
+// Name 0 is the null buffer and is skipped; any other must exist and be attached to no source.
 void AL_APIENTRY alDeleteBuffers(ALsizei n, const ALuint* buffers) {
-  Call c{"alDeleteBuffers", n, List{buffers, n}};
-  ALCcontext* context = c.context();
-  if (context == nullptr || !valid_array(c, n, buffers)) return;
-  // Name 0 is the null buffer and is skipped; any other must exist and be attached to no source.
+  const Call call("alDeleteBuffers", n, List{buffers, n});
+  ALCcontext* context = call.context();
+  if (context == nullptr || !valid_array(call, n, buffers)) return;
   const std::span names(buffers, static_cast<std::size_t>(n));
-  for (const ALuint name : names) {
-    if (name != 0 && !context->buffers.contains(name)) {
-      c.al_error(AL_INVALID_NAME);
-      return;
-    }
-    if (name != 0 && attached(*context, name)) {
-      c.al_error(AL_INVALID_OPERATION);
-      return;
-    }
+  if (!all_known(call, names, [&](ALuint name) { return name == 0 || context->buffers.contains(name); })) return;
+  const auto attached = [&](ALuint name) {
+    return std::ranges::any_of(context->sources,
+                               [&](const auto& source) { return name != 0 && source.second == name; });
+  };
+  if (std::ranges::any_of(names, attached)) {
+    call.al_error(AL_INVALID_OPERATION);
+    return;
   }
   for (const ALuint name : names) context->buffers.erase(name);
 }
 
+// Checks the name, size and frequency and keeps nothing of the data: the record names the data
+// by its hash.
 void AL_APIENTRY alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size, ALsizei freq) {
-  Call c{"alBufferData",
-         buffer,
-         Enum{format},
-         "size=" + fake::text(size),
-         "freq=" + fake::text(freq),
-         data != nullptr ? "fnv=" + fnv1a_hex(data, size) : std::string("data=null")};
-  ALCcontext* context = c.context();
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  const Call call("alBufferData", buffer, Enum{format}, "size=" + fake::text(size), "freq=" + fake::text(freq),
+                  data != nullptr ? "fnv=" + hex16(fnv1a({bytes, static_cast<std::size_t>(std::max(size, 0))}))
+                                  : std::string("data=null"));
+  ALCcontext* context = call.context();
   if (context == nullptr) return;
-  const ALsizei frame = frame_bytes(format);
   if (!context->buffers.contains(buffer)) {
-    c.al_error(AL_INVALID_NAME);
-  } else if (frame == 0) {
-    c.al_error(AL_INVALID_ENUM);
-  } else if (size < 0 || size % frame != 0 || freq < 1) {
-    c.al_error(AL_INVALID_VALUE);
-  } else if (attached(*context, buffer)) {
-    c.al_error(AL_INVALID_OPERATION);
+    call.al_error(AL_INVALID_NAME);
+  } else if (size < 0 || freq < 1) {
+    call.al_error(AL_INVALID_VALUE);
   }
 }
 
-// Entry points the program does not use: recorded only.
-FAKE_STUB(void, alDopplerFactor, (ALfloat value), value)
-FAKE_STUB(void, alDopplerVelocity, (ALfloat value), value)
-FAKE_STUB(void, alSpeedOfSound, (ALfloat value), value)
-FAKE_STUB(void, alDistanceModel, (ALenum distanceModel), Enum{distanceModel})
-FAKE_STUB(void, alEnable, (ALenum capability), Enum{capability})
-FAKE_STUB(void, alDisable, (ALenum capability), Enum{capability})
-FAKE_STUB(ALboolean, alIsEnabled, (ALenum capability), Enum{capability})
-FAKE_STUB(const ALchar*, alGetString, (ALenum param), Enum{param})
-FAKE_STUB(Output, alGetBooleanv, (ALenum param, ALboolean*), Enum{param})
-FAKE_STUB(Output, alGetIntegerv, (ALenum param, ALint*), Enum{param})
-FAKE_STUB(Output, alGetFloatv, (ALenum param, ALfloat*), Enum{param})
-FAKE_STUB(Output, alGetDoublev, (ALenum param, ALdouble*), Enum{param})
-FAKE_STUB(ALboolean, alGetBoolean, (ALenum param), Enum{param})
-FAKE_STUB(ALint, alGetInteger, (ALenum param), Enum{param})
-FAKE_STUB(ALfloat, alGetFloat, (ALenum param), Enum{param})
-FAKE_STUB(ALdouble, alGetDouble, (ALenum param), Enum{param})
-
-FAKE_STUB(void, alListenerf, (ALenum param, ALfloat value), Enum{param}, value)
-FAKE_STUB(void, alListener3f, (ALenum param, ALfloat value1, ALfloat value2, ALfloat value3), Enum{param}, value1,
-          value2, value3)
-FAKE_STUB(void, alListeneri, (ALenum param, ALint value), Enum{param}, value)
-FAKE_STUB(void, alListener3i, (ALenum param, ALint value1, ALint value2, ALint value3), Enum{param}, value1, value2,
-          value3)
-FAKE_STUB(void, alListeneriv, (ALenum param, const ALint* values), Enum{param},
-          List{values, fake::vector_length(param)})
-FAKE_STUB(Output, alGetListenerf, (ALenum param, ALfloat*), Enum{param})
-FAKE_STUB(Output, alGetListener3f, (ALenum param, ALfloat*, ALfloat*, ALfloat*), Enum{param})
-FAKE_STUB(Output, alGetListeneri, (ALenum param, ALint*), Enum{param})
-FAKE_STUB(Output, alGetListener3i, (ALenum param, ALint*, ALint*, ALint*), Enum{param})
-FAKE_STUB(Output, alGetListeneriv, (ALenum param, ALint*), Enum{param})
-
-FAKE_STUB(ALboolean, alIsSource, (ALuint source), source)
-FAKE_STUB(void, alSourcef, (ALuint source, ALenum param, ALfloat value), source, Enum{param}, value)
-FAKE_STUB(void, alSource3f, (ALuint source, ALenum param, ALfloat value1, ALfloat value2, ALfloat value3), source,
-          Enum{param}, value1, value2, value3)
-FAKE_STUB(void, alSourcefv, (ALuint source, ALenum param, const ALfloat* values), source, Enum{param},
-          List{values, fake::vector_length(param)})
-FAKE_STUB(void, alSource3i, (ALuint source, ALenum param, ALint value1, ALint value2, ALint value3), source,
-          Enum{param}, value1, value2, value3)
-FAKE_STUB(void, alSourceiv, (ALuint source, ALenum param, const ALint* values), source, Enum{param},
-          List{values, fake::vector_length(param)})
-FAKE_STUB(Output, alGetSourcef, (ALuint source, ALenum param, ALfloat*), source, Enum{param})
-FAKE_STUB(Output, alGetSource3f, (ALuint source, ALenum param, ALfloat*, ALfloat*, ALfloat*), source, Enum{param})
-FAKE_STUB(Output, alGetSourcefv, (ALuint source, ALenum param, ALfloat*), source, Enum{param})
-FAKE_STUB(Output, alGetSourcei, (ALuint source, ALenum param, ALint*), source, Enum{param})
-FAKE_STUB(Output, alGetSource3i, (ALuint source, ALenum param, ALint*, ALint*, ALint*), source, Enum{param})
-FAKE_STUB(Output, alGetSourceiv, (ALuint source, ALenum param, ALint*), source, Enum{param})
-FAKE_STUB(void, alSourcePlayv, (ALsizei n, const ALuint* sources), n, List{sources, n})
-FAKE_STUB(void, alSourceStopv, (ALsizei n, const ALuint* sources), n, List{sources, n})
-FAKE_STUB(void, alSourceRewindv, (ALsizei n, const ALuint* sources), n, List{sources, n})
-FAKE_STUB(void, alSourcePausev, (ALsizei n, const ALuint* sources), n, List{sources, n})
-FAKE_STUB(void, alSourceStop, (ALuint source), source)
-FAKE_STUB(void, alSourceRewind, (ALuint source), source)
-FAKE_STUB(void, alSourcePause, (ALuint source), source)
-FAKE_STUB(void, alSourceQueueBuffers, (ALuint source, ALsizei nb, const ALuint* buffers), source, nb, List{buffers, nb})
-FAKE_STUB(Output, alSourceUnqueueBuffers, (ALuint source, ALsizei nb, ALuint*), source, nb)
-
-FAKE_STUB(ALboolean, alIsBuffer, (ALuint buffer), buffer)
-FAKE_STUB(void, alBufferf, (ALuint buffer, ALenum param, ALfloat value), buffer, Enum{param}, value)
-FAKE_STUB(void, alBuffer3f, (ALuint buffer, ALenum param, ALfloat value1, ALfloat value2, ALfloat value3), buffer,
-          Enum{param}, value1, value2, value3)
-FAKE_STUB(void, alBufferfv, (ALuint buffer, ALenum param, const ALfloat* values), buffer, Enum{param},
-          List{values, fake::vector_length(param)})
-FAKE_STUB(void, alBufferi, (ALuint buffer, ALenum param, ALint value), buffer, Enum{param}, value)
-FAKE_STUB(void, alBuffer3i, (ALuint buffer, ALenum param, ALint value1, ALint value2, ALint value3), buffer,
-          Enum{param}, value1, value2, value3)
-FAKE_STUB(void, alBufferiv, (ALuint buffer, ALenum param, const ALint* values), buffer, Enum{param},
-          List{values, fake::vector_length(param)})
-FAKE_STUB(Output, alGetBufferf, (ALuint buffer, ALenum param, ALfloat*), buffer, Enum{param})
-FAKE_STUB(Output, alGetBuffer3f, (ALuint buffer, ALenum param, ALfloat*, ALfloat*, ALfloat*), buffer, Enum{param})
-FAKE_STUB(Output, alGetBufferfv, (ALuint buffer, ALenum param, ALfloat*), buffer, Enum{param})
-FAKE_STUB(Output, alGetBufferi, (ALuint buffer, ALenum param, ALint*), buffer, Enum{param})
-FAKE_STUB(Output, alGetBuffer3i, (ALuint buffer, ALenum param, ALint*, ALint*, ALint*), buffer, Enum{param})
-FAKE_STUB(Output, alGetBufferiv, (ALuint buffer, ALenum param, ALint*), buffer, Enum{param})
+FAKE_STUB(void, alDopplerFactor, (ALfloat))
+FAKE_STUB(void, alDopplerVelocity, (ALfloat))
+FAKE_STUB(void, alSpeedOfSound, (ALfloat))
+FAKE_STUB(void, alDistanceModel, (ALenum))
+FAKE_STUB(void, alEnable, (ALenum))
+FAKE_STUB(void, alDisable, (ALenum))
+FAKE_STUB(ALboolean, alIsEnabled, (ALenum))
+FAKE_STUB(const ALchar*, alGetString, (ALenum))
+FAKE_STUB(void, alGetBooleanv, (ALenum, ALboolean*))
+FAKE_STUB(void, alGetIntegerv, (ALenum, ALint*))
+FAKE_STUB(void, alGetFloatv, (ALenum, ALfloat*))
+FAKE_STUB(void, alGetDoublev, (ALenum, ALdouble*))
+FAKE_STUB(ALboolean, alGetBoolean, (ALenum))
+FAKE_STUB(ALint, alGetInteger, (ALenum))
+FAKE_STUB(ALfloat, alGetFloat, (ALenum))
+FAKE_STUB(ALdouble, alGetDouble, (ALenum))
+FAKE_STUB(void, alListenerf, (ALenum, ALfloat))
+FAKE_STUB(void, alListener3f, (ALenum, ALfloat, ALfloat, ALfloat))
+FAKE_STUB(void, alListeneri, (ALenum, ALint))
+FAKE_STUB(void, alListener3i, (ALenum, ALint, ALint, ALint))
+FAKE_STUB(void, alListeneriv, (ALenum, const ALint*))
+FAKE_STUB(void, alGetListenerf, (ALenum, ALfloat*))
+FAKE_STUB(void, alGetListener3f, (ALenum, ALfloat*, ALfloat*, ALfloat*))
+FAKE_STUB(void, alGetListeneri, (ALenum, ALint*))
+FAKE_STUB(void, alGetListener3i, (ALenum, ALint*, ALint*, ALint*))
+FAKE_STUB(void, alGetListeneriv, (ALenum, ALint*))
+FAKE_STUB(ALboolean, alIsSource, (ALuint))
+FAKE_STUB(void, alSourcef, (ALuint, ALenum, ALfloat))
+FAKE_STUB(void, alSource3f, (ALuint, ALenum, ALfloat, ALfloat, ALfloat))
+FAKE_STUB(void, alSourcefv, (ALuint, ALenum, const ALfloat*))
+FAKE_STUB(void, alSource3i, (ALuint, ALenum, ALint, ALint, ALint))
+FAKE_STUB(void, alSourceiv, (ALuint, ALenum, const ALint*))
+FAKE_STUB(void, alGetSourcef, (ALuint, ALenum, ALfloat*))
+FAKE_STUB(void, alGetSource3f, (ALuint, ALenum, ALfloat*, ALfloat*, ALfloat*))
+FAKE_STUB(void, alGetSourcefv, (ALuint, ALenum, ALfloat*))
+FAKE_STUB(void, alGetSourcei, (ALuint, ALenum, ALint*))
+FAKE_STUB(void, alGetSource3i, (ALuint, ALenum, ALint*, ALint*, ALint*))
+FAKE_STUB(void, alGetSourceiv, (ALuint, ALenum, ALint*))
+FAKE_STUB(void, alSourcePlayv, (ALsizei, const ALuint*))
+FAKE_STUB(void, alSourceStopv, (ALsizei, const ALuint*))
+FAKE_STUB(void, alSourceRewindv, (ALsizei, const ALuint*))
+FAKE_STUB(void, alSourcePausev, (ALsizei, const ALuint*))
+FAKE_STUB(void, alSourceStop, (ALuint))
+FAKE_STUB(void, alSourceRewind, (ALuint))
+FAKE_STUB(void, alSourcePause, (ALuint))
+FAKE_STUB(void, alSourceQueueBuffers, (ALuint, ALsizei, const ALuint*))
+FAKE_STUB(void, alSourceUnqueueBuffers, (ALuint, ALsizei, ALuint*))
+FAKE_STUB(ALboolean, alIsBuffer, (ALuint))
+FAKE_STUB(void, alBufferf, (ALuint, ALenum, ALfloat))
+FAKE_STUB(void, alBuffer3f, (ALuint, ALenum, ALfloat, ALfloat, ALfloat))
+FAKE_STUB(void, alBufferfv, (ALuint, ALenum, const ALfloat*))
+FAKE_STUB(void, alBufferi, (ALuint, ALenum, ALint))
+FAKE_STUB(void, alBuffer3i, (ALuint, ALenum, ALint, ALint, ALint))
+FAKE_STUB(void, alBufferiv, (ALuint, ALenum, const ALint*))
+FAKE_STUB(void, alGetBufferf, (ALuint, ALenum, ALfloat*))
+FAKE_STUB(void, alGetBuffer3f, (ALuint, ALenum, ALfloat*, ALfloat*, ALfloat*))
+FAKE_STUB(void, alGetBufferfv, (ALuint, ALenum, ALfloat*))
+FAKE_STUB(void, alGetBufferi, (ALuint, ALenum, ALint*))
+FAKE_STUB(void, alGetBuffer3i, (ALuint, ALenum, ALint*, ALint*, ALint*))
+FAKE_STUB(void, alGetBufferiv, (ALuint, ALenum, ALint*))
 
 }  // extern "C"

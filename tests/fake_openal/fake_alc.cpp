@@ -3,153 +3,108 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <utility>
+#include <array>
 
 #include "fake_state.hpp"
 
 using fake::Call;
 using fake::Enum;
+using fake::state;
 
 namespace {
 
-// Whether `name` is an entry of a NUL-separated device list.
-bool listed(const std::optional<std::string>& list, std::string_view name) {
-  if (!list) return false;
-  std::string_view rest = *list;
-  while (!rest.empty() && rest.front() != '\0') {
-    const auto end = std::min(rest.find('\0'), rest.size());
-    if (rest.substr(0, end) == name) return true;
-    rest.remove_prefix(std::min(end + 1, rest.size()));
-  }
-  return false;
-}
-
-// A configured string as alcGetString hands it out: stable until reset, with two extra NULs so
-// that a device list configured without its terminator still ends; the record shows the bytes.
-const ALCchar* string_answer(Call& c, const std::optional<std::string>& bytes) {
-  c.result(bytes ? fake::quote(std::string_view(*bytes)) : "null");
-  return bytes ? c.s.strings.insert(*bytes + std::string(2, '\0')).first->c_str() : nullptr;
-}
-
-std::string joined(const std::vector<std::string>& names) {
-  std::string out;
-  for (const auto& name : names) out += (out.empty() ? "" : " ") + name;
-  return out;
-}
-
-// The entry of a table of names, or nullptr.
-template <typename T, std::size_t N>
-const std::pair<std::string_view, T>* lookup(const std::pair<std::string_view, T> (&table)[N], const char* name) {
-  const auto* found =
-      std::ranges::find(table, std::string_view(name != nullptr ? name : ""), &std::pair<std::string_view, T>::first);
-  return found != std::end(table) ? found : nullptr;
-}
-
-// The names of the constants of the extensions the fake offers, ALC and AL alike.
+// The names of the constants of the extensions the fake offers, ALC and AL alike; a table, kept
+// several names to a line.
 #define FAKE_ENUM(name) std::pair<std::string_view, ALCenum>(#name, (name))
-constexpr std::pair<std::string_view, ALCenum> kEnums[] = {FAKE_ENUM(ALC_DEFAULT_ALL_DEVICES_SPECIFIER),
-                                                           FAKE_ENUM(ALC_ALL_DEVICES_SPECIFIER),
-                                                           FAKE_ENUM(ALC_EFX_MAJOR_VERSION),
-                                                           FAKE_ENUM(ALC_EFX_MINOR_VERSION),
-                                                           FAKE_ENUM(ALC_MAX_AUXILIARY_SENDS),
-                                                           FAKE_ENUM(ALC_CONNECTED),
-                                                           FAKE_ENUM(ALC_DEVICE_LATENCY_SOFT),
-                                                           FAKE_ENUM(ALC_FORMAT_CHANNELS_SOFT),
-                                                           FAKE_ENUM(ALC_FORMAT_TYPE_SOFT),
-                                                           FAKE_ENUM(ALC_BYTE_SOFT),
-                                                           FAKE_ENUM(ALC_UNSIGNED_BYTE_SOFT),
-                                                           FAKE_ENUM(ALC_SHORT_SOFT),
-                                                           FAKE_ENUM(ALC_UNSIGNED_SHORT_SOFT),
-                                                           FAKE_ENUM(ALC_INT_SOFT),
-                                                           FAKE_ENUM(ALC_UNSIGNED_INT_SOFT),
-                                                           FAKE_ENUM(ALC_FLOAT_SOFT),
-                                                           FAKE_ENUM(ALC_MONO_SOFT),
-                                                           FAKE_ENUM(ALC_STEREO_SOFT),
-                                                           FAKE_ENUM(ALC_QUAD_SOFT),
-                                                           FAKE_ENUM(ALC_5POINT1_SOFT),
-                                                           FAKE_ENUM(ALC_6POINT1_SOFT),
-                                                           FAKE_ENUM(ALC_7POINT1_SOFT),
-                                                           FAKE_ENUM(AL_FORMAT_MONO_FLOAT32),
-                                                           FAKE_ENUM(AL_FORMAT_STEREO_FLOAT32)};
+// clang-format off
+constexpr std::array enums{
+    FAKE_ENUM(ALC_DEFAULT_ALL_DEVICES_SPECIFIER), FAKE_ENUM(ALC_ALL_DEVICES_SPECIFIER), FAKE_ENUM(ALC_CONNECTED),
+    FAKE_ENUM(ALC_EFX_MAJOR_VERSION), FAKE_ENUM(ALC_EFX_MINOR_VERSION), FAKE_ENUM(ALC_MAX_AUXILIARY_SENDS),
+    FAKE_ENUM(ALC_DEVICE_LATENCY_SOFT), FAKE_ENUM(ALC_FORMAT_CHANNELS_SOFT), FAKE_ENUM(ALC_FORMAT_TYPE_SOFT),
+    FAKE_ENUM(ALC_BYTE_SOFT), FAKE_ENUM(ALC_UNSIGNED_BYTE_SOFT), FAKE_ENUM(ALC_SHORT_SOFT),
+    FAKE_ENUM(ALC_UNSIGNED_SHORT_SOFT), FAKE_ENUM(ALC_INT_SOFT), FAKE_ENUM(ALC_UNSIGNED_INT_SOFT),
+    FAKE_ENUM(ALC_FLOAT_SOFT), FAKE_ENUM(ALC_MONO_SOFT), FAKE_ENUM(ALC_STEREO_SOFT), FAKE_ENUM(ALC_QUAD_SOFT),
+    FAKE_ENUM(ALC_5POINT1_SOFT), FAKE_ENUM(ALC_6POINT1_SOFT), FAKE_ENUM(ALC_7POINT1_SOFT),
+    FAKE_ENUM(AL_FORMAT_MONO_FLOAT32), FAKE_ENUM(AL_FORMAT_STEREO_FLOAT32)};
+// clang-format on
 #undef FAKE_ENUM
+
+ALCboolean answer(Call& call, bool done) {
+  call.result(done ? "1" : "0");
+  return done ? ALC_TRUE : ALC_FALSE;
+}
+
+// Whether `context` may be made current: NULL or live, else ALC_INVALID_CONTEXT.
+bool usable_context(const Call& call, const ALCcontext* context) {
+  if (context != nullptr && fake::live_context(context) == nullptr) return call.alc_error(ALC_INVALID_CONTEXT);
+  return !call.fails();
+}
+
+// Whether an ALC query goes ahead: the call is not made to fail, `device` is NULL or open (else
+// ALC_INVALID_DEVICE) and `name` is not NULL (else ALC_INVALID_VALUE).
+bool query(const Call& call, const ALCdevice* device, const char* name = "") {
+  if (device != nullptr && fake::open_device(device) == nullptr) return call.alc_error(ALC_INVALID_DEVICE);
+  return name == nullptr ? call.alc_error(ALC_INVALID_VALUE) : !call.fails();
+}
 
 // ---- Extension functions: internal linkage, reachable only through alcGetProcAddress. ----
 
-// Whether `context` is NULL or live, setting ALC_INVALID_CONTEXT if not; false when the call fails.
-bool usable_context(Call& c, ALCcontext* context) {
-  const bool known = context == nullptr || fake::live_context(c.s, context) != nullptr;
-  if (!c.fails && !known) c.alc_error() = ALC_INVALID_CONTEXT;
-  return !c.fails && known;
-}
-
-ALCboolean answer(Call& c, bool ok) {
-  c.result(ok ? "1" : "0");
-  return ok ? ALC_TRUE : ALC_FALSE;
-}
-
 ALCboolean ALC_APIENTRY alcSetThreadContext(ALCcontext* context) {
-  Call c{"alcSetThreadContext", context};
-  const bool ok = usable_context(c, context);
-  if (ok) fake::set_thread_context(c.s, context);
-  return answer(c, ok);
-}
-
-ALCcontext* ALC_APIENTRY alcGetThreadContext() {
-  Call c{"alcGetThreadContext"};
-  ALCcontext* context = c.fails ? nullptr : fake::thread_context(c.s);
-  c.result(fake::handle(c.s, context));
-  return context;
+  Call call("alcSetThreadContext", context);
+  const bool usable = usable_context(call, context);
+  if (usable) fake::set_thread_context(context);
+  return answer(call, usable);
 }
 
 void ALC_APIENTRY alcGetInteger64vSOFT(ALCdevice* device, ALCenum pname, ALsizei size, ALCint64SOFT* values) {
-  Call c{"alcGetInteger64vSOFT", device, Enum{pname}, size};
-  ALCdevice* open = fake::open_device(c.s, device);
-  const bool answered =
-      !c.fails && open != nullptr && pname == ALC_DEVICE_LATENCY_SOFT && size > 0 && values != nullptr;
-  if (!c.fails && !answered) c.alc_error() = open == nullptr ? ALC_INVALID_DEVICE : ALC_INVALID_ENUM;
-  if (answered) *values = c.s.config.latency_ns;
-  c.result(answered ? "[" + fake::text(c.s.config.latency_ns) + "]" : "[]");
+  Call call("alcGetInteger64vSOFT", device, Enum{pname}, size);
+  const bool open = fake::open_device(device) != nullptr;
+  const bool answered = open && pname == ALC_DEVICE_LATENCY_SOFT && size > 0 && values != nullptr && !call.fails();
+  if (answered) *values = state().config.latency_ns;
+  if (!answered) call.alc_error(open ? ALC_INVALID_ENUM : ALC_INVALID_DEVICE);
+  call.result(answered ? "[" + fake::text(*values) + "]" : "[]");
 }
 
-FAKE_STUB(ALCdevice*, alcLoopbackOpenDeviceSOFT, (const ALCchar* deviceName), deviceName)
-FAKE_STUB(ALCboolean, alcIsRenderFormatSupportedSOFT,
-          (ALCdevice * device, ALCsizei freq, ALCenum channels, ALCenum type), device, freq, Enum{channels}, Enum{type})
-FAKE_STUB(void, alcRenderSamplesSOFT, (ALCdevice * device, ALCvoid*, ALCsizei samples), device, samples)
+FAKE_STUB(ALCcontext*, alcGetThreadContext, ())
+FAKE_STUB(ALCdevice*, alcLoopbackOpenDeviceSOFT, (const ALCchar*))
+FAKE_STUB(ALCboolean, alcIsRenderFormatSupportedSOFT, (ALCdevice*, ALCsizei, ALCenum, ALCenum))
+FAKE_STUB(void, alcRenderSamplesSOFT, (ALCdevice*, ALCvoid*, ALCsizei))
 
 #define FAKE_FUNCTION(name) std::pair<std::string_view, void*>(#name, reinterpret_cast<void*>(&(name)))
-const std::pair<std::string_view, void*> kExtensionFunctions[] = {
+const std::array extension_functions{
     FAKE_FUNCTION(alcSetThreadContext),       FAKE_FUNCTION(alcGetThreadContext),
     FAKE_FUNCTION(alcLoopbackOpenDeviceSOFT), FAKE_FUNCTION(alcIsRenderFormatSupportedSOFT),
     FAKE_FUNCTION(alcRenderSamplesSOFT),      FAKE_FUNCTION(alcGetInteger64vSOFT)};
 #undef FAKE_FUNCTION
 
-// Whether an ALC query goes ahead: the call is not made to fail, `device` is NULL or open (else
-// ALC_INVALID_DEVICE) and `name` is not NULL (else ALC_INVALID_VALUE). Sets `open` to the open
-// device, nullptr for the null device.
-bool query(Call& c, ALCdevice* device, ALCdevice*& open, const char* name = "") {
-  open = fake::open_device(c.s, device);
-  if (c.fails) return false;
-  if (device != nullptr && open == nullptr) {
-    c.alc_error() = ALC_INVALID_DEVICE;
-    return false;
-  }
-  if (name == nullptr) c.alc_error() = ALC_INVALID_VALUE;
-  return name != nullptr;
+// The entry of a table of names, or nullptr.
+template <typename Table>
+const typename Table::value_type* lookup(const Table& table, std::string_view name) {
+  const auto found = std::ranges::find(table, name, &Table::value_type::first);
+  return found != table.end() ? &*found : nullptr;
 }
 
-// What alcGetIntegerv writes through `values` (one value), or nothing after setting an error.
-std::optional<ALCint> integer(Call& c, const ALCdevice* open, ALCenum param, ALCsizei size, const ALCint* values) {
-  const fake::Config& config = c.s.config;
+// A configured string as alcGetString hands it out: stable until reset, with two extra NULs so
+// that a device list configured without its terminator still ends; the record shows the bytes.
+const ALCchar* string_answer(Call& call, const std::optional<std::string>& bytes) {
+  call.result(bytes ? fake::quote(*bytes) : "null");
+  return bytes ? state().strings.insert(*bytes + std::string(2, '\0')).first->c_str() : nullptr;
+}
+
+// What alcGetIntegerv writes (one value), or nothing after setting an error.
+std::optional<ALCint> integer(const Call& call, const ALCdevice* device, ALCenum param, ALCsizei size,
+                              const ALCint* values) {
+  const fake::Config& config = state().config;
   if (size <= 0 || values == nullptr) {
-    c.alc_error() = ALC_INVALID_VALUE;
+    call.alc_error(ALC_INVALID_VALUE);
   } else if (param == ALC_MAJOR_VERSION || param == ALC_MINOR_VERSION) {
-    const auto& version = open != nullptr ? config.device_version : config.null_version;
+    const auto& version = device != nullptr ? config.device_version : config.null_version;
     if (version) return param == ALC_MAJOR_VERSION ? version->major : version->minor;
   } else if (param == ALC_MAX_AUXILIARY_SENDS || param == ALC_CONNECTED) {
-    if (open != nullptr) return param == ALC_CONNECTED ? ALCint{open->connected} : config.max_aux_sends;
-    c.alc_error() = ALC_INVALID_DEVICE;
+    if (device != nullptr) return param == ALC_CONNECTED ? ALCint{device->connected} : config.max_aux_sends;
+    call.alc_error(ALC_INVALID_DEVICE);
   } else {
-    c.alc_error() = ALC_INVALID_ENUM;
+    call.alc_error(ALC_INVALID_ENUM);
   }
   return std::nullopt;
 }
@@ -157,155 +112,131 @@ std::optional<ALCint> integer(Call& c, const ALCdevice* open, ALCenum param, ALC
 }  // namespace
 
 ALCenum fake::enum_value(const char* name) {
-  const auto* found = lookup(kEnums, name);
+  const auto* found = lookup(enums, name != nullptr ? name : "");
   return found != nullptr ? found->second : 0;
 }
+
+bool fake::is_extension_function(std::string_view name) { return lookup(extension_functions, name) != nullptr; }
 
 extern "C" {
 
 ALCcontext* ALC_APIENTRY alcCreateContext(ALCdevice* device, const ALCint* attrlist) {
-  Call c{"alcCreateContext", device, fake::Attributes{attrlist}};
-  ALCdevice* open = fake::open_device(c.s, device);
+  long long length = 0;  // the attributes through their terminating 0
+  while (attrlist != nullptr && attrlist[length++] != 0) continue;
+  Call call("alcCreateContext", device, fake::List{attrlist, length});
+  ALCdevice* open = fake::open_device(device);
   ALCcontext* context = nullptr;
-  if (!c.fails && open == nullptr) c.alc_error() = ALC_INVALID_DEVICE;
-  if (!c.fails && open != nullptr) {
-    c.s.contexts.push_back(std::make_unique<ALCcontext>());
-    context = c.s.contexts.back().get();
+  if (open == nullptr) {
+    call.alc_error(ALC_INVALID_DEVICE);
+  } else if (!call.fails()) {
+    context = state().contexts.emplace_back(std::make_unique<ALCcontext>()).get();
     context->device = open;
   }
-  c.result(fake::handle(c.s, context));
+  call.result(fake::handle(context));
   return context;
 }
 
 ALCboolean ALC_APIENTRY alcMakeContextCurrent(ALCcontext* context) {
-  Call c{"alcMakeContextCurrent", context};
-  const bool ok = usable_context(c, context);
-  if (ok) {
+  Call call("alcMakeContextCurrent", context);
+  const bool usable = usable_context(call, context);
+  if (usable) {
     // As in OpenAL Soft, the calling thread's own context is dropped so that the new one is used.
-    c.s.process_context = context;
-    fake::set_thread_context(c.s, nullptr);
+    state().process_context = context;
+    fake::set_thread_context(nullptr);
   }
-  return answer(c, ok);
+  return answer(call, usable);
 }
 
 void ALC_APIENTRY alcDestroyContext(ALCcontext* context) {
-  Call c{"alcDestroyContext", context};
-  ALCcontext* live = fake::live_context(c.s, context);
-  if (c.fails) return;
+  const Call call("alcDestroyContext", context);
+  ALCcontext* live = fake::live_context(context);
   if (live == nullptr) {
-    c.alc_error() = ALC_INVALID_CONTEXT;
-    return;
+    call.alc_error(ALC_INVALID_CONTEXT);
+  } else if (!call.fails()) {
+    live->alive = false;
+    if (state().process_context == live) state().process_context = nullptr;
   }
-  live->alive = false;
-  if (c.s.process_context == live) c.s.process_context = nullptr;
-}
-
-ALCcontext* ALC_APIENTRY alcGetCurrentContext(void) {
-  Call c{"alcGetCurrentContext"};
-  ALCcontext* context = c.fails ? nullptr : fake::current_context(c.s);
-  c.result(fake::handle(c.s, context));
-  return context;
 }
 
 ALCdevice* ALC_APIENTRY alcOpenDevice(const ALCchar* devicename) {
-  Call c{"alcOpenDevice", devicename};
-  const fake::Config& config = c.s.config;
-  const bool known = devicename == nullptr || *devicename == '\0' || listed(config.devices, devicename) ||
-                     listed(config.all_devices, devicename) || config.default_device == devicename ||
-                     config.default_all_device == devicename;
-  ALCdevice* device = nullptr;
-  if (!c.fails && !known) c.alc_error() = ALC_INVALID_VALUE;
-  if (!c.fails && known) {
-    c.s.devices.push_back(std::make_unique<ALCdevice>());
-    device = c.s.devices.back().get();
-    const bool named = devicename != nullptr && *devicename != '\0';
-    device->name = named ? devicename : config.default_device.value_or("Fake Device");
-  }
-  c.result(fake::handle(c.s, device));
+  Call call("alcOpenDevice", devicename);
+  ALCdevice* device = call.fails() ? nullptr : state().devices.emplace_back(std::make_unique<ALCdevice>()).get();
+  call.result(fake::handle(device));
   return device;
 }
 
 ALCboolean ALC_APIENTRY alcCloseDevice(ALCdevice* device) {
-  Call c{"alcCloseDevice", device};
-  ALCdevice* open = fake::open_device(c.s, device);
+  Call call("alcCloseDevice", device);
+  ALCdevice* open = fake::open_device(device);
   // Retired even when the call is made to fail, so that a failing close cannot leak the device.
   if (open != nullptr) open->open = false;
-  if (!c.fails && open == nullptr) c.alc_error() = ALC_INVALID_DEVICE;
-  return answer(c, !c.fails && open != nullptr);
+  return answer(call, open != nullptr ? !call.fails() : call.alc_error(ALC_INVALID_DEVICE));
 }
 
 ALCenum ALC_APIENTRY alcGetError(ALCdevice* device) {
-  Call c{"alcGetError", device};
+  Call call("alcGetError", device);
   ALCenum error = ALC_INVALID_DEVICE;
-  if (c.fails) {
-    error = std::exchange(c.code, 0);  // returned in place of the pending error, which stays
-  } else if (device == nullptr || fake::open_device(c.s, device) != nullptr) {
-    error = std::exchange(c.alc_error(), ALC_NO_ERROR);
+  if (call.fails()) {
+    error = call.take_code();  // returned in place of the pending error, which stays
+  } else if (device == nullptr || fake::open_device(device) != nullptr) {
+    error = std::exchange(call.pending_alc_error(), ALC_NO_ERROR);
   }
-  c.result(fake::hex(error));
+  call.result(fake::hex(error));
   return error;
 }
 
 ALCboolean ALC_APIENTRY alcIsExtensionPresent(ALCdevice* device, const ALCchar* extname) {
-  Call c{"alcIsExtensionPresent", device, extname};
-  ALCdevice* open = nullptr;
-  if (!query(c, device, open, extname)) return answer(c, false);
+  Call call("alcIsExtensionPresent", device, extname);
+  if (!query(call, device, extname)) return answer(call, false);
   // Extension names compare without regard to case, as in OpenAL Soft.
-  const auto& names = open != nullptr ? c.s.config.device_extensions : c.s.config.null_extensions;
-  return answer(c,
+  const auto& names = device != nullptr ? state().config.device_extensions : state().config.null_extensions;
+  return answer(call,
                 std::ranges::any_of(names, [&](const auto& name) { return strcasecmp(name.c_str(), extname) == 0; }));
 }
 
 void* ALC_APIENTRY alcGetProcAddress(ALCdevice* device, const ALCchar* funcname) {
-  Call c{"alcGetProcAddress", device, funcname};
-  ALCdevice* open = nullptr;
-  const auto* found = query(c, device, open, funcname) ? lookup(kExtensionFunctions, funcname) : nullptr;
-  c.result(found != nullptr ? "&" + std::string(found->first) : "null");
+  Call call("alcGetProcAddress", device, funcname);
+  const auto* found = query(call, device, funcname) ? lookup(extension_functions, funcname) : nullptr;
+  call.result(found != nullptr ? "&" + std::string(found->first) : "null");
   return found != nullptr ? found->second : nullptr;
 }
 
 ALCenum ALC_APIENTRY alcGetEnumValue(ALCdevice* device, const ALCchar* enumname) {
-  Call c{"alcGetEnumValue", device, enumname};
-  ALCdevice* open = nullptr;
-  const ALCenum value = query(c, device, open, enumname) ? fake::enum_value(enumname) : 0;
-  c.result(fake::hex(value));
+  Call call("alcGetEnumValue", device, enumname);
+  const ALCenum value = query(call, device, enumname) ? fake::enum_value(enumname) : 0;
+  call.result(fake::hex(value));
   return value;
 }
 
+// The device lists and default names; the program asks them of the null device only.
 const ALCchar* ALC_APIENTRY alcGetString(ALCdevice* device, ALCenum param) {
-  Call c{"alcGetString", device, Enum{param}};
-  const fake::Config& config = c.s.config;
-  ALCdevice* open = nullptr;
-  if (!query(c, device, open)) return string_answer(c, std::nullopt);
+  Call call("alcGetString", device, Enum{param});
+  const fake::Config& config = state().config;
+  if (!query(call, device)) return string_answer(call, std::nullopt);
   switch (param) {
-    case ALC_DEFAULT_DEVICE_SPECIFIER: return string_answer(c, config.default_device);
-    case ALC_DEFAULT_ALL_DEVICES_SPECIFIER: return string_answer(c, config.default_all_device);
-    case ALC_EXTENSIONS:
-      return string_answer(c, joined(open != nullptr ? config.device_extensions : config.null_extensions));
-    case ALC_DEVICE_SPECIFIER:
-    case ALC_ALL_DEVICES_SPECIFIER:
-      if (open != nullptr) return string_answer(c, open->name);
-      return string_answer(c, param == ALC_DEVICE_SPECIFIER ? config.devices : config.all_devices);
-    default: c.alc_error() = ALC_INVALID_ENUM; return string_answer(c, std::nullopt);
+    case ALC_DEVICE_SPECIFIER: return string_answer(call, config.devices);
+    case ALC_ALL_DEVICES_SPECIFIER: return string_answer(call, config.all_devices);
+    case ALC_DEFAULT_DEVICE_SPECIFIER: return string_answer(call, config.default_device);
+    case ALC_DEFAULT_ALL_DEVICES_SPECIFIER: return string_answer(call, config.default_all_device);
+    default: call.alc_error(ALC_INVALID_ENUM); return string_answer(call, std::nullopt);
   }
 }
 
 void ALC_APIENTRY alcGetIntegerv(ALCdevice* device, ALCenum param, ALCsizei size, ALCint* values) {
-  Call c{"alcGetIntegerv", device, Enum{param}, size};
-  ALCdevice* open = nullptr;
-  const std::optional<ALCint> value = query(c, device, open) ? integer(c, open, param, size, values) : std::nullopt;
+  Call call("alcGetIntegerv", device, Enum{param}, size);
+  const std::optional<ALCint> value =
+      query(call, device) ? integer(call, fake::open_device(device), param, size, values) : std::nullopt;
   if (value) *values = *value;
-  c.result(value ? "[" + fake::text(*value) + "]" : "[]");
+  call.result(value ? "[" + fake::text(*value) + "]" : "[]");
 }
 
-FAKE_STUB(void, alcProcessContext, (ALCcontext * context), context)
-FAKE_STUB(void, alcSuspendContext, (ALCcontext * context), context)
-FAKE_STUB(ALCdevice*, alcGetContextsDevice, (ALCcontext * context), context)
-FAKE_STUB(ALCdevice*, alcCaptureOpenDevice,
-          (const ALCchar* devicename, ALCuint frequency, ALCenum format, ALCsizei buffersize), devicename, frequency,
-          Enum{format}, buffersize)
-FAKE_STUB(ALCboolean, alcCaptureCloseDevice, (ALCdevice * device), device)
-FAKE_STUB(void, alcCaptureStart, (ALCdevice * device), device)
-FAKE_STUB(void, alcCaptureStop, (ALCdevice * device), device)
+FAKE_STUB(void, alcProcessContext, (ALCcontext*))
+FAKE_STUB(void, alcSuspendContext, (ALCcontext*))
+FAKE_STUB(ALCcontext*, alcGetCurrentContext, ())
+FAKE_STUB(ALCdevice*, alcGetContextsDevice, (ALCcontext*))
+FAKE_STUB(ALCdevice*, alcCaptureOpenDevice, (const ALCchar*, ALCuint, ALCenum, ALCsizei))
+FAKE_STUB(ALCboolean, alcCaptureCloseDevice, (ALCdevice*))
+FAKE_STUB(void, alcCaptureStart, (ALCdevice*))
+FAKE_STUB(void, alcCaptureStop, (ALCdevice*))
 
 }  // extern "C"

@@ -3,7 +3,5 @@
 #include "fake_state.hpp"
 
 extern "C" {
-
-FAKE_STUB(void, alcCaptureSamples, (ALCdevice * device, ALCvoid*, ALCsizei samples), device, samples)
-
-}  // extern "C"
+FAKE_STUB(void, alcCaptureSamples, (ALCdevice*, ALCvoid*, ALCsizei))
+}

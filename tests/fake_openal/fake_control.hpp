@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 
 #include <cstddef>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -16,76 +17,54 @@
 
 class FakeOpenAl {
  public:
-  explicit FakeOpenAl(const std::string& library_path) : handle_(dlopen(library_path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-    if (handle_ == nullptr) {
+  explicit FakeOpenAl(const std::string& library_path) : library_(dlopen(library_path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    if (library_ == nullptr) {
       const char* why = dlerror();
-      throw std::runtime_error("cannot load fake OpenAL " + library_path + ": " +
-                               (why != nullptr ? why : "unknown error"));
+      throw std::runtime_error("cannot load fake OpenAL " + library_path + ": " + (why != nullptr ? why : "unknown"));
     }
-    try {
-      resolve(reset_, "fake_openal_reset");
-      resolve(configure_, "fake_openal_configure");
-      resolve(call_count_, "fake_openal_call_count");
-      resolve(call_, "fake_openal_call");
-      resolve(live_devices_, "fake_openal_live_devices");
-      resolve(live_contexts_, "fake_openal_live_contexts");
-      resolve(live_sources_, "fake_openal_live_sources");
-      resolve(live_buffers_, "fake_openal_live_buffers");
-    } catch (...) {
-      dlclose(handle_);
-      throw;
-    }
-    reset_();
+    reset();
   }
 
-  ~FakeOpenAl() { dlclose(handle_); }
-
-  FakeOpenAl(const FakeOpenAl&) = delete;
-  FakeOpenAl& operator=(const FakeOpenAl&) = delete;
-
   // The dlopen handle, for resolving the fake's entry points.
-  void* handle() const { return handle_; }
+  void* handle() const { return library_.get(); }
 
-  void reset() { reset_(); }
+  void reset() { control<void()>("fake_openal_reset")(); }
 
   // Applies configuration entries; throws std::runtime_error naming the text if any is bad
   // (the fake prints which entry to stderr).
   void configure(std::string_view text) {
-    std::string owned(text);
-    if (configure_(owned.c_str()) != 0) {
+    const std::string owned(text);
+    if (control<int(const char*)>("fake_openal_configure")(owned.c_str()) != 0) {
       throw std::runtime_error("fake OpenAL rejected configuration: " + owned);
     }
   }
 
   std::vector<std::string> calls() const {
+    auto* call = control<const char*(std::size_t)>("fake_openal_call");
     std::vector<std::string> lines;
-    std::size_t count = call_count_();
-    for (std::size_t i = 0; i < count; ++i) {
-      const char* line = call_(i);
-      if (line != nullptr) lines.emplace_back(line);
+    for (std::size_t index = 0, count = control<std::size_t()>("fake_openal_call_count")(); index < count; ++index) {
+      if (const char* line = call(index); line != nullptr) lines.emplace_back(line);
     }
     return lines;
   }
 
-  std::size_t live_devices() const { return live_devices_(); }
-  std::size_t live_contexts() const { return live_contexts_(); }
-  std::size_t live_sources() const { return live_sources_(); }
-  std::size_t live_buffers() const { return live_buffers_(); }
+  std::size_t live_devices() const { return control<std::size_t()>("fake_openal_live_devices")(); }
+  std::size_t live_contexts() const { return control<std::size_t()>("fake_openal_live_contexts")(); }
+  std::size_t live_sources() const { return control<std::size_t()>("fake_openal_live_sources")(); }
+  std::size_t live_buffers() const { return control<std::size_t()>("fake_openal_live_buffers")(); }
 
  private:
+  struct Close {
+    void operator()(void* library) const { dlclose(library); }
+  };
+
+  /// One of the control functions of fake_openal.h, looked up in the loaded library.
   template <typename Function>
-  void resolve(Function*& target, const char* name) {
-    target = reinterpret_cast<Function*>(dlsym(handle_, name));
-    if (target == nullptr) throw std::runtime_error(std::string("fake OpenAL lacks ") + name);
+  Function* control(const char* name) const {
+    auto* found = reinterpret_cast<Function*>(dlsym(library_.get(), name));
+    if (found == nullptr) throw std::runtime_error(std::string("fake OpenAL lacks ") + name);
+    return found;
   }
 
-  void* handle_;
-  void (*reset_)() = nullptr;
-  int (*configure_)(const char*) = nullptr;
-  std::size_t (*call_count_)() = nullptr;
-  const char* (*call_)(std::size_t) = nullptr;
-  std::size_t (*live_devices_)() = nullptr;
-  std::size_t (*live_contexts_)() = nullptr;
-  std::size_t (*live_sources_)() = nullptr;
-  std::size_t (*live_buffers_)() = nullptr;
+  std::unique_ptr<void, Close> library_;
 };

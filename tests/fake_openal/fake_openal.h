@@ -1,74 +1,57 @@
 /*
  * Fake OpenAL 1.1 library for tests: libopenal.so with every core AL and ALC entry point, a record
  * of every call and injectable failures. The program loads it with dlopen exactly as it loads the
- * real library; tests steer it through the control functions below (see fake_control.hpp).
+ * real library; tests steer it through the control functions below (see fake_control.hpp). It
+ * simulates the calls the program makes; any other entry point records its name alone, as
+ * "alSourceStop(...)", and returns 0 or NULL.
  *
  * BEHAVIOUR
- *   Devices and contexts are numbered in creation order (dev1, dev2, ... and ctx1, ctx2, ...).
- *   alcOpenDevice accepts NULL or "" (the default device), a name from the `devices` or
- *   `all_devices` list, or a configured default name; any other name fails with ALC_INVALID_VALUE.
- *   A closed device or destroyed context stays allocated until fake_openal_reset, so a stale handle
- *   is still recognised (ALC_INVALID_DEVICE / ALC_INVALID_CONTEXT). Closing a device destroys none
- *   of its contexts, and destroying a context deletes none of its sources and buffers: the live_*
- *   counters below count what the caller never released.
- *
- *   alcGetString answers the device lists, default names and ALC_EXTENSIONS from the configuration
- *   (a device list asked of an opened device: its name). alcGetIntegerv answers
- *   ALC_MAJOR/MINOR_VERSION and, on an opened device only, ALC_MAX_AUXILIARY_SENDS and ALC_CONNECTED
- *   (1 until a disconnect= rule hits); alcGetInteger64vSOFT answers ALC_DEVICE_LATENCY_SOFT there.
- *   alcGetEnumValue and alGetEnumValue know the names of ALC_ENUMERATE_ALL_EXT, ALC_EXT_EFX's
- *   version and send count, ALC_CONNECTED, ALC_DEVICE_LATENCY_SOFT, ALC_SOFT_loopback and
- *   AL_EXT_FLOAT32, the one AL extension. alcGetProcAddress hands out alcSetThreadContext,
- *   alcGetThreadContext, alcGetInteger64vSOFT and the three ALC_SOFT_loopback functions (never
- *   exported by name; the loopback ones only record their calls); alGetProcAddress hands out
- *   nothing.
+ *   Devices and contexts are numbered in creation order (dev1, dev2, ... and ctx1, ctx2, ...);
+ *   alcOpenDevice opens any name. A closed device or destroyed context stays known until
+ *   fake_openal_reset, as stale (ALC_INVALID_DEVICE / ALC_INVALID_CONTEXT). Closing a device or
+ *   destroying a context releases nothing else: the live_* counters count what was never released.
+ *   alcGetString answers the device lists and default names from the configuration; alcGetIntegerv
+ *   the version and, on an opened device, ALC_MAX_AUXILIARY_SENDS and ALC_CONNECTED (1 until a
+ *   disconnect= rule hits); alcGetInteger64vSOFT there ALC_DEVICE_LATENCY_SOFT. alcGetEnumValue and
+ *   alGetEnumValue know the constants of the extensions offered; AL_EXT_FLOAT32 is the one AL
+ *   extension. alcGetProcAddress hands out alcSetThreadContext, alcGetThreadContext,
+ *   alcGetInteger64vSOFT and the three ALC_SOFT_loopback functions, which are not exported by name.
  *
  *   Errors: one pending ALC error per device plus one for the null device (a new error replaces
  *   it), one AL error per context (the first stays until read). alcGetError and alGetError return
  *   and clear it; alcGetError on an unknown device returns ALC_INVALID_DEVICE, alGetError without a
- *   current context AL_INVALID_OPERATION.
+ *   current context AL_INVALID_OPERATION. alcMakeContextCurrent sets the process-wide context and
+ *   clears the calling thread's own; alcSetThreadContext sets the thread's own, which wins. AL
+ *   calls act on the current context; without one they do nothing.
  *
- *   Current context: alcMakeContextCurrent sets the process-wide context and clears the calling
- *   thread's own; alcSetThreadContext sets the thread's own, which wins. A destroyed context stops
- *   being current. AL calls act on the current context; without one they do nothing.
- *
- *   Sources and buffers belong to their context; their names come from one counter shared by both
- *   kinds and all contexts, so a name of the wrong kind or context is caught (AL_INVALID_NAME).
- *   alSourcei and alSourcePlay check the source name; alSourcei(AL_BUFFER) attaches a buffer (0
- *   detaches), other parameters are ignored. An attached buffer cannot be deleted or refilled
- *   (AL_INVALID_OPERATION). alBufferData checks name, format (AL_FORMAT_{MONO,STEREO}{8,16} and
- *   _FLOAT32), size (whole frames) and frequency (at least 1); it keeps nothing of the data. The
- *   listener keeps AL_GAIN, AL_POSITION, AL_VELOCITY and AL_ORIENTATION through alListenerfv and
- *   alGetListenerfv; non-finite values are refused with AL_INVALID_VALUE. Every other entry point
- *   only records its call: it writes no output and returns 0 or NULL.
+ *   Sources and buffers belong to their context, named from one counter shared by both kinds and
+ *   all contexts, so a name of the wrong kind or context is caught (AL_INVALID_NAME).
+ *   alSourcei(AL_BUFFER) attaches a buffer (0 detaches); other parameters are ignored. An attached
+ *   buffer cannot be deleted (AL_INVALID_OPERATION). alBufferData checks the buffer's name, a size
+ *   of at least 0 and a frequency of at least 1, and keeps nothing of the data. The listener keeps
+ *   what alListenerfv sets for alGetListenerfv.
  *
  * CALL RECORD
  *   One line per call, in call order, failing calls and extension functions included:
  *       name(arg, ...)  or  name(arg, ...) = result  or  name(arg, ...) = [output, ...]
- *   Arguments in declaration order, output pointers and sample data left out:
- *       integers, sizes, names      decimal: 44100, 3
- *       enums and error codes       0x and upper-case hex: 0x1005, 0xA003 (a result too: 0x0)
- *       booleans                    0 or 1
- *       floats                      shortest round-trip form: 1, 0.5, -1, 1e+30
- *       strings                     "..." with bytes outside 0x20..0x7E, " and \ as \xNN; NULL: null
- *       handles                     dev1, ctx2; null; dev? / ctx? for a pointer never issued
- *       arrays                      [1,0,-1] without spaces; a NULL array: null
- *   Particular forms:
+ *   Arguments in declaration order, output pointers and sample data left out: integers in decimal;
+ *   enums and error codes as 0x and upper-case hex (0x1005, 0xA003; a result too: 0x0); booleans
+ *   0 or 1; floats in their shortest round-trip form (0.5, -1, 1e+30); strings as "..." with bytes
+ *   outside 0x20..0x7E, " and \ as \xNN; handles as dev1, ctx2, or dev? / ctx? for a pointer never
+ *   issued; arrays as [1,0,-1]; a NULL pointer as null. Particular forms:
  *       alcGetString(null, 0x1005) = "Fake Device\x00\x00"   the configured bytes exactly
- *       alcCreateContext(dev1, [0x1007,44100,0]) = ctx1      attributes through the terminating 0
+ *       alcCreateContext(dev1, [4103,44100,0]) = ctx1       attributes through the terminating 0
  *       alcGetProcAddress(null, "alcSetThreadContext") = &alcSetThreadContext
  *       alcGetIntegerv(null, 0x1000, 1) = [1]                = [] when nothing was written
  *       alGenSources(1, [3])  alDeleteSources(1, [3])        names made ([] if none) / passed in
- *       alListenerfv(0x100F, [0,0,-1,0,1,0])                 vector length from the parameter:
- *                                                            6 orientation, 3 position, velocity
- *                                                            and direction, else 1
+ *       alListenerfv(0x100F, [0,0,-1,0,1,0])                 6 values for the orientation, 3 for
+ *                                                            position and velocity, else 1
  *       alBufferData(2, 0x1101, size=8820, freq=44100, fnv=85944171f73967e8)
  *           fnv: 16 lower-case hex digits of the data's 64-bit FNV-1a hash; data=null for NULL
  *
  * CONFIGURATION
- *   key=value entries separated by newlines or ';'; blanks around an entry are ignored, empty
- *   entries skipped. Byte values may use the escapes \0, \xNN, \\ and \; (a literal ';'); the
- *   word null stands for a NULL string (write \x6Eull for the text "null"). Keys and defaults:
+ *   key=value entries separated by newlines or ';', blanks around them ignored. Byte values may use
+ *   the escapes \0, \xNN, \\ and \; (a literal ';'); the word null stands for a NULL string.
  *       devices=<bytes>|null             "Fake Device\0\0"  ALC_DEVICE_SPECIFIER list
  *       all_devices=<bytes>|null         "Fake Device\0\0"  ALC_ALL_DEVICES_SPECIFIER list
  *       default_device=<bytes>|null      "Fake Device"      ALC_DEFAULT_DEVICE_SPECIFIER
@@ -86,9 +69,9 @@
  *       error=<function>[@<arg>]:<N>:<code>[:always]
  *       disconnect=<function>[@<arg>]:<N>[:always]
  *   A rule counts the calls to <function> (an entry point or extension function) made after it was
- *   configured; with @<arg> only calls with an argument recorded as that string ("<arg>") or, when
- *   <arg> is a number, as that enum (0x...). The N-th counted call is hit (with :always, every one
- *   from the N-th on). <code> is decimal or 0x hex; 0 leaves the error state alone.
+ *   configured; with @<arg> only calls with an argument recorded as <arg> exactly (0x313) or as
+ *   the string "<arg>". The N-th counted call is hit (with :always, every one from the N-th on).
+ *   <code> is decimal or 0x hex; 0 leaves the error state alone.
  *     fail=   the call does nothing and returns its failure value (NULL, 0, no names made, nothing
  *             written; alcCloseDevice still retires the device), and <code> becomes the pending
  *             error; alcGetError / alGetError return <code> and leave the pending error alone.

@@ -28,14 +28,14 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
-// The opaque handle types of alc.h, completed here. Objects stay allocated until reset, so a
-// handle is only ever compared against the registry before use.
+// The opaque handle types of alc.h, completed here. Objects stay allocated until reset, so that a
+// stale handle is still recognised; a handle is only ever compared against the registry before use.
 struct ALCdevice_struct {
   bool open = true;
   bool connected = true;  // false once a disconnect= rule hit
-  std::string name;
   ALCenum error = ALC_NO_ERROR;
 };
 
@@ -57,17 +57,17 @@ namespace fake {
 struct Rule {
   enum class Kind : std::uint8_t { Fail, Error, Disconnect };
   Kind kind = Kind::Fail;
+  bool always = false;
   std::string function;
   std::vector<std::string> arg_forms;  // how an @arg may appear in the record; empty: any call
-  unsigned long long nth = 1;
+  long long nth = 1;
   ALenum code = 0;
-  bool always = false;
-  unsigned long long seen = 0;  // counted calls since the rule was configured
+  long long seen = 0;  // counted calls since the rule was configured
 };
 
 struct Version {
-  int major = 1;
-  int minor = 1;
+  ALCint major = 1;
+  ALCint minor = 1;
 };
 
 struct Config {
@@ -87,35 +87,34 @@ struct Config {
   std::vector<Rule> rules;
 };
 
-// Applies configuration text to `config`, entries in order. On a bad entry returns false with a
-// description in `problem`, `config` then partly updated: callers apply to a copy.
-bool apply_config(std::string_view text, Config& config, std::string& problem);
-
-struct State {
-  std::mutex mutex;
+// What fake_openal_reset returns to its defaults.
+struct Session {
   Config config;
   std::deque<std::string> record;  // deque: lines never move, fake_openal_call hands out c_str()
-  std::set<std::string> strings;   // strings handed out by alcGetString, stable until reset
+  std::set<std::string> strings;   // strings handed out by alcGetString, kept until reset
   std::vector<std::unique_ptr<ALCdevice>> devices;
   std::vector<std::unique_ptr<ALCcontext>> contexts;
   ALCenum null_device_error = ALC_NO_ERROR;
   ALCcontext* process_context = nullptr;
-  std::uint64_t generation = 1;  // bumped by reset: thread contexts of older generations are void
   ALuint next_name = 1;
-  int log_fd = -1;
-
-  void reset();
 };
 
+struct State : Session {
+  std::mutex mutex;
+  std::uint64_t generation = 1;  // bumped by reset: thread contexts of older generations are void
+  int log_fd = -1;
+};
+
+/// The one state of the library, never destroyed: the program may still call in while it exits.
 State& state();
 
 // Lookups; all need the lock (inside a Call).
-ALCdevice* open_device(State& s, ALCdevice* handle);     // the handle if it is an open device
-ALCcontext* live_context(State& s, ALCcontext* handle);  // the handle if it is a live context
-ALCcontext* current_context(State& s);                   // the thread's own first
-ALCcontext* thread_context(State& s);
-void set_thread_context(State& s, ALCcontext* context);
-ALCenum enum_value(const char* name);  // of the names alcGetEnumValue and alGetEnumValue know, else 0
+ALCdevice* open_device(const ALCdevice* handle);     // the handle if it is an open device
+ALCcontext* live_context(const ALCcontext* handle);  // the handle if it is a live context
+ALCcontext* current_context();                       // the thread's own first
+void set_thread_context(ALCcontext* context);
+ALCenum enum_value(const char* name);               // of the names alcGetEnumValue and alGetEnumValue know, else 0
+bool is_extension_function(std::string_view name);  // one that alcGetProcAddress hands out
 
 // Record formatting.
 std::string hex(long long value);
@@ -123,13 +122,20 @@ std::string text(ALfloat value);
 std::string text(std::integral auto value) { return std::to_string(value); }
 std::string quote(std::string_view bytes);
 std::string quote(const char* text);
+std::string handle(const ALCdevice* device);
+std::string handle(const ALCcontext* context);
+
+template <typename T>
+std::string list(const T* values, long long count) {
+  if (values == nullptr) return "null";
+  std::string out = "[";
+  for (long long index = 0; index < count; ++index) out += (index > 0 ? "," : "") + text(values[index]);
+  return out + "]";
+}
 
 // Argument kinds a Call records differently from their C type.
 struct Enum {
   long long value;
-};
-struct Attributes {
-  const ALCint* list;
 };
 template <typename T>
 struct List {
@@ -137,27 +143,13 @@ struct List {
   long long count;
 };
 template <typename T>
-List(const T*, long long) -> List<T>;
-
-template <typename T>
-std::string list(const T* values, long long count) {
-  if (values == nullptr) return "null";
-  std::string out = "[";
-  for (long long i = 0; i < count; ++i) out += (i > 0 ? "," : "") + text(values[i]);
-  return out + "]";
-}
-
-// The number of values a vector setter of `param` passes.
-inline long long vector_length(ALenum param) {
-  if (param == AL_ORIENTATION) return 6;
-  return param == AL_POSITION || param == AL_VELOCITY || param == AL_DIRECTION ? 3 : 1;
-}
+List(const T*, long long) -> List<T>;  // clang before 17 deduces no aggregate's arguments
 
 // One entry point call: the lock, the rules' verdict, the error state and the record line.
 class Call {
  public:
   template <typename... Args>
-  explicit Call(const char* name, const Args&... args) : s(state()), lock_(s.mutex), name_(name) {
+  explicit Call(const char* name, const Args&... args) : lock_(state().mutex), name_(name) {
     (add(args), ...);
     apply_rules();
   }
@@ -165,18 +157,21 @@ class Call {
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
 
-  State& s;
-  bool fails = false;  // a fail= rule hit: do nothing and return the failure value
-  ALenum code = 0;     // injected code, left pending when the call ends
-
-  // The current context, or nullptr when there is none or the call fails: what AL calls act on.
-  ALCcontext* context() const;
-  // The pending ALC error this call's own errors go to (see fake_openal.h).
-  ALCenum& alc_error();
-  // Sets an AL error on the current context unless one is pending.
+  /// Whether a fail= rule hit: the call then does nothing and returns its failure value.
+  bool fails() const { return fails_; }
+  /// The injected code, then no longer left pending: a failing error read returns it instead.
+  ALenum take_code() { return std::exchange(code_, 0); }
+  /// The current context, or nullptr when there is none or the call fails: what AL calls act on.
+  ALCcontext* context() const { return fails_ ? nullptr : current_context(); }
+  /// Sets the pending ALC error this call's errors go to (see fake_openal.h), unless the call
+  /// fails; returns false, for a check that refuses the call.
+  bool alc_error(ALCenum error) const;
+  /// The pending ALC error itself, for alcGetError.
+  ALCenum& pending_alc_error() const;
+  /// Sets an AL error on the current context unless one is pending or the call fails.
   void al_error(ALenum error) const;
 
-  // An argument known only once the call has acted (the names alGenSources made).
+  /// An argument known only once the call has acted (the names alGenSources made).
   void output(std::string arg) { args_.push_back(std::move(arg)); }
   void result(std::string text) { result_ = std::move(text); }
 
@@ -190,42 +185,28 @@ class Call {
   void add(const List<T>& values) {
     args_.push_back(list(values.values, values.count));
   }
-  void add(Attributes attributes);
-  void add(ALCdevice* device);
-  void add(ALCcontext* context);
+  void add(const ALCdevice* device);
+  void add(const ALCcontext* context);
   void apply_rules();
 
   std::unique_lock<std::mutex> lock_;
   const char* name_;
   std::vector<std::string> args_;
   std::optional<std::string> result_;
-  ALCdevice* device_arg_ = nullptr;  // the device argument, or a live context argument's device
+  const ALCdevice* device_arg_ = nullptr;  // the device argument, or a live context argument's device
+  bool fails_ = false;
+  ALenum code_ = 0;  // injected code, left pending when the call ends
 };
 
-std::string handle(State& s, const ALCdevice* device);
-std::string handle(State& s, const ALCcontext* context);
-
-// Entry points the fake only records: FAKE_STUB(kind, name, (parameters), recorded arguments...)
-// defines one that writes nothing and returns 0 or NULL; kind is its return type, or Output for a
-// getter, whose record then ends in " = []".
-struct Output {};
-template <typename Kind>
-using StubType = std::conditional_t<std::is_same_v<Kind, Output>, void, Kind>;
-
-template <typename Kind>
-StubType<Kind> stub_answer(Call& call) {
-  if constexpr (std::is_same_v<Kind, Output>) {
-    call.result("[]");
-  } else if constexpr (!std::is_void_v<Kind>) {
-    call.result(std::is_pointer_v<Kind> ? "null" : "0");
-    return Kind{};
-  }
+// An entry point the program never calls: recorded by its name alone, "name(...)".
+template <typename Result>
+Result unrecorded_call(const char* name) {
+  const Call call(name, std::string("..."));
+  if constexpr (!std::is_void_v<Result>) return Result{};
 }
 
 }  // namespace fake
 
-#define FAKE_STUB(kind, name, parameters, ...)         \
-  fake::StubType<kind> AL_APIENTRY name parameters {   \
-    fake::Call call{#name __VA_OPT__(, ) __VA_ARGS__}; \
-    return fake::stub_answer<kind>(call);              \
-  }
+// Defines such an entry point with its exact signature, as the OpenAL headers declare it.
+#define FAKE_STUB(result, name, parameters) \
+  result AL_APIENTRY name parameters { return fake::unrecorded_call<result>(#name); }

@@ -33,20 +33,12 @@ const ReferenceTone& reference_tone(const std::string& frequency, std::uint32_t 
   throw std::runtime_error("no reference tone for " + frequency + " Hz, " + std::to_string(length_ms) + " ms");
 }
 
-std::string hex16(std::uint64_t hash) {
-  std::string text(16, '0');
-  for (auto digit = text.rbegin(); digit != text.rend(); ++digit, hash >>= 4U) *digit = "0123456789abcdef"[hash & 0xFU];
-  return text;
-}
-
 std::uint64_t fnv1a_le(const std::vector<Mono16>& frames) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  std::uint64_t hash = fnv1a_offset_basis;
   for (const Mono16 frame : frames) {
-    const unsigned bits = static_cast<std::uint16_t>(frame.sample);
-    for (const unsigned byte : {bits & 0xFFU, bits >> 8U}) {
-      hash ^= byte;
-      hash *= 0x100000001b3ULL;
-    }
+    const auto bits = static_cast<std::uint16_t>(frame.sample);
+    const unsigned char bytes[] = {static_cast<unsigned char>(bits & 0xFFU), static_cast<unsigned char>(bits >> 8U)};
+    hash = fnv1a(bytes, hash);
   }
   return hash;
 }

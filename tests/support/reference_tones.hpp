@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fnv1a.hpp"
 #include "tone.hpp"
 
 /// One row of the independently computed reference frames (tests/data/tones.csv).
@@ -25,8 +26,6 @@ std::vector<ReferenceTone> reference_tones();
 /// The reference row for a note, by its frequency as written in the chime table and its length.
 const ReferenceTone& reference_tone(const std::string& frequency, std::uint32_t length_ms);
 
-/// 64-bit FNV-1a of the samples as little-endian bytes, as in the reference.
+/// 64-bit FNV-1a of the samples as little-endian bytes, as in the reference; hex16 (fnv1a.hpp)
+/// writes it the way the fake library records it.
 std::uint64_t fnv1a_le(const std::vector<Mono16>& frames);
-
-/// A hash as 16 lower-case hex digits, the way the fake library records it.
-std::string hex16(std::uint64_t hash);
