@@ -36,11 +36,9 @@ build_program() {
 }
 
 # Writes an OpenAL Soft configuration that sends all output to the WAV file "$2"; the file "$1".
-# OpenAL Soft mixes in periods: a note is heard from the period after it starts until its source
-# is deleted, so it is heard for whole periods. With its default of 1024 frames (23 ms) most 100 ms
-# notes would be recorded 7 ms short; every note lasts a multiple of 4410 frames, and 256-frame
-# periods fit 17 times into 4410 frames with 58 to spare, so a note is cut by at most 1.3% of its
-# length. Smaller periods cost more: 128 frames took 2.3% of a core for a recording, 256 frames 1.7%.
+# OpenAL Soft mixes in periods and a note is heard for whole periods: 256-frame periods keep every
+# note within 1.3% of its length, where the default 1024 frames cut most of them by 7 ms
+# (docs/recording.md; what smaller periods cost: docs/performance.md).
 write_wave_config() {
   printf 'drivers=wave\nperiod_size=256\n[wave]\nfile=%s\n' "$2" >"$1"
 }
