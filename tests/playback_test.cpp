@@ -71,9 +71,7 @@ TEST_F(NotePlayback, ALostDeviceFailsTheNoteBeforeAnythingIsMadeForIt) {
   };
   for (const auto& [config, expected_outcome, first_calls] : cases) {
     SCOPED_TRACE(config);
-    fake_.reset();
-    fake_.configure(config);
-    const AudioContext context = make_context(load());
+    const AudioContext context = fresh_context(config);
     const std::size_t first = mark();
     std::vector<std::uint32_t> waits;
     const auto played = render_and_play(context, 440.0F, 100, NoWait{&waits});
@@ -123,9 +121,7 @@ TEST_F(NotePlayback, TheEndOfARunReadsTheLastErrorThenLetsTheDevicePlayOutThenAs
   };
   for (const auto& [config, calls, expected_waits] : cases) {
     SCOPED_TRACE(config);
-    fake_.reset();
-    fake_.configure(config);
-    const AudioContext context = make_context(load());
+    const AudioContext context = fresh_context(config);
     const std::size_t first = mark();
     std::vector<std::uint32_t> waits;
     finish_playback(context, NoWait{&waits});
@@ -141,9 +137,7 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
             "fail=alBufferData:1:0xA003", "InvalidValue",
             Lines{"alGenBuffers", "alGetError", "alBufferData", "alGetError", "alDeleteBuffers", "alDeleteSources"}}}) {
     SCOPED_TRACE(rule);
-    fake_.reset();
-    fake_.configure(rule);
-    const AudioContext context = make_context(load());
+    const AudioContext context = fresh_context(rule);
     std::vector<std::uint32_t> waits;
     const std::size_t first = mark() + 5;  // after the device's and the source's calls
     testing::internal::CaptureStderr();

@@ -4,6 +4,20 @@
 #include <limits>
 #include <utility>
 
+namespace {
+
+/// One new name from `generate`, alGenSources or alGenBuffers, made under the context's guard and
+/// with the error read while the guard is held; nothing is made when the error is not 0.
+AudioResult<ALuint> generate_name(const AudioContext& context, LPALGENSOURCES generate) {
+  ALuint name = 0;
+  const ContextGuard guard = make_current(context, true);
+  generate(1, &name);
+  if (auto checked = check_al_error(context.library()); !checked) return std::unexpected(checked.error());
+  return name;
+}
+
+}  // namespace
+
 std::optional<ALsizei> frame_bytes(std::size_t frame_count) {
   constexpr std::size_t max_bytes = std::numeric_limits<ALsizei>::max();
   if (frame_count > max_bytes / sizeof(Mono16)) return std::nullopt;
@@ -60,15 +74,11 @@ void SoundSource::play() {
 
 AudioResult<SoundSource> create_source(const AudioContext& context) {
   const AudioLibrary& library = context.library();
-  ALuint name = 0;
-  {
-    const ContextGuard guard = make_current(context, true);
-    library.entry_points().alGenSources(1, &name);
-    if (auto checked = check_al_error(library); !checked) return std::unexpected(checked.error());
-  }
+  const auto name = generate_name(context, library.entry_points().alGenSources);
+  if (!name) return std::unexpected(name.error());
   // The source owns its name from here on: if its send table cannot be allocated, the name is
   // deleted again as the run stops.
-  SoundSource source(context, name);
+  SoundSource source(context, *name);
   // Sized with no guard held: the query is ALC, on the device. A negative count means no sends.
   ALCint sends = 0;
   if (const auto query = context.device().extensions().efx.max_auxiliary_sends) {
@@ -79,14 +89,9 @@ AudioResult<SoundSource> create_source(const AudioContext& context) {
 }
 
 AudioResult<SampleBuffer> create_buffer(const AudioContext& context, std::vector<Mono16> frames, ALsizei frequency) {
-  const AudioLibrary& library = context.library();
-  ALuint name = 0;
-  {
-    const ContextGuard guard = make_current(context, true);
-    library.entry_points().alGenBuffers(1, &name);
-    if (auto checked = check_al_error(library); !checked) return std::unexpected(checked.error());
-  }
-  SampleBuffer buffer(context, name);
+  const auto name = generate_name(context, context.library().entry_points().alGenBuffers);
+  if (!name) return std::unexpected(name.error());
+  SampleBuffer buffer(context, *name);
   // A failed fill deletes the new name again as `buffer` goes.
   if (auto stored = buffer.store_frames(std::move(frames), frequency); !stored) {
     return std::unexpected(stored.error());

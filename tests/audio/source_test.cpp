@@ -49,9 +49,7 @@ TEST_F(SourcesBuffers, AuxiliarySendTableIsSizedByTheDevice) {
        {std::tuple{"max_aux_sends=4", 4U, true}, std::tuple{"max_aux_sends=-3", 0U, true},
         std::tuple{"device_extensions=ALC_ENUMERATE_ALL_EXT", 0U, false}}) {
     SCOPED_TRACE(config);
-    fake_.reset();
-    fake_.configure(config);
-    const AudioContext context = make_context(load());
+    const AudioContext context = fresh_context(config);
     const std::size_t first = mark();
     const auto source = create_source(context);
     ASSERT_TRUE(source.has_value());

@@ -32,6 +32,12 @@ class FakeAudioTest : public ::testing::Test {
     if (!library) throw std::runtime_error("the fake did not load: " + library.error().debug());
     return *library;
   }
+  /// A context on the fake, started afresh with `config` on top of its defaults.
+  AudioContext fresh_context(const std::string& config) {
+    fake_.reset();
+    fake_.configure(config);
+    return make_context(load());
+  }
   static AudioContext make_context(const AudioLibrary& library) {
     auto device = open_device(library);
     if (!device) throw std::runtime_error("no device: " + device.error().debug());
