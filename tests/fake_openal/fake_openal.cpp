@@ -53,8 +53,7 @@ struct ALCcontext_struct {
   bool alive = true;
   ALCdevice* device = nullptr;
   ALenum error = AL_NO_ERROR;
-  std::map<ALenum, std::vector<ALfloat>> listener{{AL_GAIN, {1.0F}},
-                                                  {AL_POSITION, {0.0F, 0.0F, 0.0F}},
+  std::map<ALenum, std::vector<ALfloat>> listener{{AL_POSITION, {0.0F, 0.0F, 0.0F}},
                                                   {AL_VELOCITY, {0.0F, 0.0F, 0.0F}},
                                                   {AL_ORIENTATION, {0.0F, 0.0F, -1.0F, 0.0F, 1.0F, 0.0F}}};
   std::map<ALuint, ALuint> sources;  // name -> attached buffer, 0 for none
@@ -75,18 +74,14 @@ struct Rule {
   long long seen = 0;  // counted calls since the rule was configured
 };
 
-struct Version {
-  ALCint major = 1;
-  ALCint minor = 1;
-};
-
 struct Config {
-  std::optional<std::string> devices{std::string("Fake Device\0\0", 13)};
-  std::optional<std::string> all_devices{std::string("Fake Device\0\0", 13)};
-  std::optional<std::string> default_device{"Fake Device"};
-  std::optional<std::string> default_all_device{"Fake Device"};
-  std::optional<Version> null_version{Version{}};  // nullopt: nothing written
-  std::optional<Version> device_version{Version{}};
+  // What alcGetString answers, by its parameter; nullopt: NULL.
+  std::map<ALCenum, std::optional<std::string>> strings{{ALC_DEVICE_SPECIFIER, std::string("Fake Device\0\0", 13)},
+                                                        {ALC_ALL_DEVICES_SPECIFIER, std::string("Fake Device\0\0", 13)},
+                                                        {ALC_DEFAULT_DEVICE_SPECIFIER, "Fake Device"},
+                                                        {ALC_DEFAULT_ALL_DEVICES_SPECIFIER, "Fake Device"}};
+  std::optional<std::array<ALCint, 2>> null_version{{1, 1}};  // major, minor; nullopt: nothing written
+  std::optional<std::array<ALCint, 2>> device_version{{1, 1}};
   std::vector<std::string> null_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_SOFT_loopback",
                                            "ALC_EXT_thread_local_context"};
   std::vector<std::string> device_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_EXT_EFX",
@@ -203,18 +198,6 @@ void write_all(int descriptor, std::string_view bytes) {
   }
 }
 
-// Argument kinds a Call records differently from their C type.
-struct Enum {
-  long long value;
-};
-template <typename T>
-struct List {
-  const T* values;
-  long long count;
-};
-template <typename T>
-List(const T*, long long) -> List<T>;  // clang before 17 deduces no aggregate's arguments
-
 // One entry point call. It holds the lock for the whole call, records the arguments, decides
 // whether a configured rule hits the call, and when it ends leaves the injected code pending and
 // appends the record line.
@@ -269,15 +252,11 @@ class Call {
   void result(std::string text) { result_ = std::move(text); }
 
  private:
+  // Arguments as they are recorded: integers in decimal, strings quoted, handles by name; enums
+  // and arrays come formatted (hex, list).
   void add(const std::string& arg) { args_.push_back(arg); }
   void add(const char* string) { args_.push_back(quote(string)); }
-  void add(Enum value) { args_.push_back(hex(value.value)); }
-  void add(ALfloat value) { args_.push_back(text(value)); }
   void add(std::integral auto value) { args_.push_back(text(value)); }
-  template <typename T>
-  void add(const List<T>& values) {
-    args_.push_back(list(values.values, values.count));
-  }
   void add(const ALCdevice* device) {
     device_arg_ = device;
     args_.push_back(handle(device));
@@ -359,7 +338,7 @@ ALCboolean ALC_APIENTRY alcSetThreadContext(ALCcontext* context) {
 }
 
 void ALC_APIENTRY alcGetInteger64vSOFT(ALCdevice* device, ALCenum pname, ALsizei size, ALCint64SOFT* values) {
-  Call call("alcGetInteger64vSOFT", device, Enum{pname}, size);
+  Call call("alcGetInteger64vSOFT", device, hex(pname), size);
   const bool open = open_device(device) != nullptr;
   const bool answered = open && pname == ALC_DEVICE_LATENCY_SOFT && size > 0 && values != nullptr && !call.fails();
   if (answered) *values = state().config.latency_ns;
@@ -422,7 +401,7 @@ std::optional<ALCint> integer(const Call& call, const ALCdevice* device, ALCenum
     call.alc_error(ALC_INVALID_VALUE);
   } else if (param == ALC_MAJOR_VERSION || param == ALC_MINOR_VERSION) {
     const auto& version = device != nullptr ? config.device_version : config.null_version;
-    if (version) return param == ALC_MAJOR_VERSION ? version->major : version->minor;
+    if (version) return (*version)[param == ALC_MAJOR_VERSION ? 0 : 1];
   } else if (param == ALC_MAX_AUXILIARY_SENDS || param == ALC_CONNECTED) {
     if (device != nullptr) return param == ALC_CONNECTED ? ALCint{device->connected} : config.max_aux_sends;
     call.alc_error(ALC_INVALID_DEVICE);
@@ -461,6 +440,17 @@ bool all_known(const Call& call, std::span<const ALuint> names, Known is_known) 
   return false;
 }
 
+// The listener value `param` of the context the call acts on, or nullptr; when the call acts, a
+// value the fake does not keep is AL_INVALID_ENUM and a NULL array AL_INVALID_VALUE.
+std::vector<ALfloat>* listener_value(const Call& call, ALenum param, const void* values) {
+  ALCcontext* context = call.context();
+  if (context == nullptr) return nullptr;
+  const auto stored = context->listener.find(param);
+  if (stored != context->listener.end() && values != nullptr) return &stored->second;
+  call.al_error(stored == context->listener.end() ? AL_INVALID_ENUM : AL_INVALID_VALUE);
+  return nullptr;
+}
+
 // The one AL extension the fake claims, as OpenAL Soft does; it has no functions.
 constexpr const char* al_extension = "AL_EXT_FLOAT32";
 
@@ -471,7 +461,7 @@ extern "C" {
 ALCcontext* ALC_APIENTRY alcCreateContext(ALCdevice* device, const ALCint* attrlist) {
   long long length = 0;  // the attributes through their terminating 0
   while (attrlist != nullptr && attrlist[length++] != 0) continue;
-  Call call("alcCreateContext", device, List{attrlist, length});
+  Call call("alcCreateContext", device, list(attrlist, length));
   ALCdevice* open = open_device(device);
   ALCcontext* context = nullptr;
   if (open == nullptr) {
@@ -558,20 +548,16 @@ ALCenum ALC_APIENTRY alcGetEnumValue(ALCdevice* device, const ALCchar* enumname)
 
 // The device lists and default names; the program asks them of the null device only.
 const ALCchar* ALC_APIENTRY alcGetString(ALCdevice* device, ALCenum param) {
-  Call call("alcGetString", device, Enum{param});
-  const Config& config = state().config;
+  Call call("alcGetString", device, hex(param));
+  const auto& strings = state().config.strings;
+  const auto found = strings.find(param);
   if (!query(call, device)) return string_answer(call, std::nullopt);
-  switch (param) {
-    case ALC_DEVICE_SPECIFIER: return string_answer(call, config.devices);
-    case ALC_ALL_DEVICES_SPECIFIER: return string_answer(call, config.all_devices);
-    case ALC_DEFAULT_DEVICE_SPECIFIER: return string_answer(call, config.default_device);
-    case ALC_DEFAULT_ALL_DEVICES_SPECIFIER: return string_answer(call, config.default_all_device);
-    default: call.alc_error(ALC_INVALID_ENUM); return string_answer(call, std::nullopt);
-  }
+  if (found == strings.end()) call.alc_error(ALC_INVALID_ENUM);
+  return string_answer(call, found != strings.end() ? found->second : std::nullopt);
 }
 
 void ALC_APIENTRY alcGetIntegerv(ALCdevice* device, ALCenum param, ALCsizei size, ALCint* values) {
-  Call call("alcGetIntegerv", device, Enum{param}, size);
+  Call call("alcGetIntegerv", device, hex(param), size);
   const std::optional<ALCint> value =
       query(call, device) ? integer(call, open_device(device), param, size, values) : std::nullopt;
   if (value) *values = *value;
@@ -615,33 +601,15 @@ void* AL_APIENTRY alGetProcAddress(const ALchar* fname) {
 // The listener keeps what alListenerfv sets, for alGetListenerfv to read back.
 void AL_APIENTRY alListenerfv(ALenum param, const ALfloat* values) {
   const long long length = param == AL_ORIENTATION ? 6 : param == AL_POSITION || param == AL_VELOCITY ? 3 : 1;
-  const Call call("alListenerfv", Enum{param}, List{values, length});
-  ALCcontext* context = call.context();
-  if (context == nullptr) return;
-  const auto stored = context->listener.find(param);
-  if (stored == context->listener.end()) {
-    call.al_error(AL_INVALID_ENUM);
-  } else if (values == nullptr) {
-    call.al_error(AL_INVALID_VALUE);
-  } else {
-    std::copy(values, values + length, stored->second.begin());
-  }
+  const Call call("alListenerfv", hex(param), list(values, length));
+  if (auto* stored = listener_value(call, param, values)) std::copy(values, values + length, stored->begin());
 }
 
 void AL_APIENTRY alGetListenerfv(ALenum param, ALfloat* values) {
-  Call call("alGetListenerfv", Enum{param});
-  call.result("[]");
-  ALCcontext* context = call.context();
-  if (context == nullptr) return;
-  const auto stored = context->listener.find(param);
-  if (stored == context->listener.end()) {
-    call.al_error(AL_INVALID_ENUM);
-  } else if (values == nullptr) {
-    call.al_error(AL_INVALID_VALUE);
-  } else {
-    std::ranges::copy(stored->second, values);
-    call.result(list(stored->second.data(), static_cast<long long>(stored->second.size())));
-  }
+  Call call("alGetListenerfv", hex(param));
+  const auto* stored = listener_value(call, param, values);
+  if (stored != nullptr) std::ranges::copy(*stored, values);
+  call.result(stored != nullptr ? list(stored->data(), static_cast<long long>(stored->size())) : "[]");
 }
 
 void AL_APIENTRY alGenSources(ALsizei n, ALuint* sources) {
@@ -650,7 +618,7 @@ void AL_APIENTRY alGenSources(ALsizei n, ALuint* sources) {
 }
 
 void AL_APIENTRY alDeleteSources(ALsizei n, const ALuint* sources) {
-  const Call call("alDeleteSources", n, List{sources, n});
+  const Call call("alDeleteSources", n, list(sources, n));
   ALCcontext* context = call.context();
   if (context == nullptr || !valid_array(call, n, sources)) return;
   const std::span names(sources, static_cast<std::size_t>(n));
@@ -660,7 +628,7 @@ void AL_APIENTRY alDeleteSources(ALsizei n, const ALuint* sources) {
 
 // Only AL_BUFFER acts: it attaches a buffer of the context, or detaches with 0.
 void AL_APIENTRY alSourcei(ALuint source, ALenum param, ALint value) {
-  const Call call("alSourcei", source, Enum{param}, value);
+  const Call call("alSourcei", source, hex(param), value);
   ALCcontext* context = call.context();
   if (context == nullptr) return;
   const auto buffer = static_cast<ALuint>(value);
@@ -687,7 +655,7 @@ void AL_APIENTRY alGenBuffers(ALsizei n, ALuint* buffers) {
 
 // Name 0 is the null buffer and is skipped; any other must exist and be attached to no source.
 void AL_APIENTRY alDeleteBuffers(ALsizei n, const ALuint* buffers) {
-  const Call call("alDeleteBuffers", n, List{buffers, n});
+  const Call call("alDeleteBuffers", n, list(buffers, n));
   ALCcontext* context = call.context();
   if (context == nullptr || !valid_array(call, n, buffers)) return;
   const std::span names(buffers, static_cast<std::size_t>(n));
@@ -707,7 +675,7 @@ void AL_APIENTRY alDeleteBuffers(ALsizei n, const ALuint* buffers) {
 // by its hash.
 void AL_APIENTRY alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size, ALsizei freq) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  const Call call("alBufferData", buffer, Enum{format}, "size=" + text(size), "freq=" + text(freq),
+  const Call call("alBufferData", buffer, hex(format), "size=" + text(size), "freq=" + text(freq),
                   data != nullptr ? "fnv=" + hex16(fnv1a({bytes, static_cast<std::size_t>(std::max(size, 0))}))
                                   : std::string("data=null"));
   ALCcontext* context = call.context();
@@ -818,15 +786,15 @@ long long number(std::string_view text, long long lowest = 0, long long highest 
   return value;
 }
 
-// Resolves the escapes \0, \xNN, \\ and \; of a byte value.
+// A byte value: \0 stands for a NUL and \xNN for any byte.
 std::string decode_bytes(std::string_view text) {
   std::string out;
   for (std::size_t index = 0; index < text.size(); ++index) {
     const std::string_view rest = text.substr(index);
     if (!rest.starts_with('\\')) {
       out.push_back(rest[0]);
-    } else if (rest.size() > 1 && std::string_view("0\\;").contains(rest[1])) {
-      out.push_back(rest[1] == '0' ? '\0' : rest[1]);
+    } else if (rest.starts_with("\\0")) {
+      out.push_back('\0');
       ++index;
     } else if (rest.starts_with("\\x") && rest.size() >= 4) {
       out.push_back(static_cast<char>(number("0x" + std::string(rest.substr(2, 2)))));
@@ -838,15 +806,12 @@ std::string decode_bytes(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> parse_bytes(std::string_view text) {
-  return text == "null" ? std::nullopt : std::optional(decode_bytes(text));
-}
-
-std::optional<Version> parse_version(std::string_view text) {
+std::optional<std::array<ALCint, 2>> parse_version(std::string_view text) {
   if (text == "untouched") return std::nullopt;
   const auto dot = text.find('.');
   if (dot == std::string_view::npos) throw std::invalid_argument("expected M.m or untouched");
-  return Version{static_cast<ALCint>(number(text.substr(0, dot))), static_cast<ALCint>(number(text.substr(dot + 1)))};
+  return std::array{static_cast<ALCint>(number(text.substr(0, dot))),
+                    static_cast<ALCint>(number(text.substr(dot + 1)))};
 }
 
 std::vector<std::string> split_names(std::string_view text) {
@@ -863,17 +828,19 @@ Rule parse_rule(std::string_view text, Rule::Kind kind) {
   rule.kind = kind;
   rule.always = text.ends_with(":always");
   if (rule.always) text.remove_suffix(std::string_view(":always").size());
-  if (kind != Rule::Kind::Disconnect) {
+  const auto last_field = [&text](const char* expected) {  // taken off `text`
     const auto colon = text.rfind(':');
-    if (colon == std::string_view::npos) throw std::invalid_argument("expected <function>[@<arg>]:<N>:<code>[:always]");
-    rule.code = static_cast<ALenum>(number(text.substr(colon + 1)));
+    if (colon == std::string_view::npos) throw std::invalid_argument(std::string("expected ") + expected);
+    const std::string_view field = text.substr(colon + 1);
     text = text.substr(0, colon);
+    return field;
+  };
+  if (kind != Rule::Kind::Disconnect) {
+    rule.code = static_cast<ALenum>(number(last_field("<function>[@<arg>]:<N>:<code>[:always]")));
   }
-  const auto colon = text.rfind(':');
-  if (colon == std::string_view::npos) throw std::invalid_argument("expected <function>[@<arg>]:<N>");
-  rule.nth = number(text.substr(colon + 1), 1, 0x7FFFFFFFFFFFFFFF);
-  const std::string_view head = text.substr(0, colon);
-  rule.function = head.substr(0, head.find('@'));
+  rule.nth = number(last_field("<function>[@<arg>]:<N>"), 1, 0x7FFFFFFFFFFFFFFF);
+  const auto at = text.find('@');
+  rule.function = text.substr(0, at);
   // The names a rule may count: the core entry points and the extension functions.
 #define FAKE_NAME(type, name) #name,
   constexpr std::string_view core[] = {AUDIO_ALC_ENTRY_POINTS(FAKE_NAME) AUDIO_AL_ENTRY_POINTS(FAKE_NAME)};
@@ -882,8 +849,8 @@ Rule parse_rule(std::string_view text, Rule::Kind kind) {
       lookup(extension_functions, rule.function) == nullptr) {
     throw std::invalid_argument("unknown function " + rule.function);
   }
-  if (head.find('@') != std::string_view::npos) {
-    const std::string arg = decode_bytes(head.substr(head.find('@') + 1));
+  if (at != std::string_view::npos) {
+    const std::string arg = decode_bytes(text.substr(at + 1));
     rule.arg_forms = {arg, quote(arg)};
   }
   return rule;
@@ -891,14 +858,12 @@ Rule parse_rule(std::string_view text, Rule::Kind kind) {
 
 void apply_entry(std::string_view key, std::string_view value, Config& config) {
   const std::string_view trimmed = trim(value);
-  if (key == "devices") {
-    config.devices = parse_bytes(value);
-  } else if (key == "all_devices") {
-    config.all_devices = parse_bytes(value);
-  } else if (key == "default_device") {
-    config.default_device = parse_bytes(value);
-  } else if (key == "default_all_device") {
-    config.default_all_device = parse_bytes(value);
+  const std::map<std::string_view, ALCenum> string_keys{{"devices", ALC_DEVICE_SPECIFIER},
+                                                        {"all_devices", ALC_ALL_DEVICES_SPECIFIER},
+                                                        {"default_device", ALC_DEFAULT_DEVICE_SPECIFIER},
+                                                        {"default_all_device", ALC_DEFAULT_ALL_DEVICES_SPECIFIER}};
+  if (const auto found = string_keys.find(key); found != string_keys.end()) {
+    config.strings[found->second] = value == "null" ? std::nullopt : std::optional(decode_bytes(value));
   } else if (key == "null_version" || key == "device_version") {
     (key == "null_version" ? config.null_version : config.device_version) = parse_version(trimmed);
   } else if (key == "null_extensions" || key == "device_extensions") {
@@ -919,9 +884,7 @@ void apply_entry(std::string_view key, std::string_view value, Config& config) {
 // description in `problem`, `config` then partly updated: callers apply to a copy.
 bool apply_config(std::string_view text, Config& config, std::string& problem) {
   for (std::size_t start = 0, end = 0; start <= text.size(); start = end + 1) {
-    // An entry ends at a ';' or a newline that no backslash escapes.
-    for (end = start; end < text.size() && text[end] != ';' && text[end] != '\n';) end += text[end] == '\\' ? 2 : 1;
-    end = std::min(end, text.size());
+    end = std::min(text.find_first_of(";\n", start), text.size());
     const std::string_view entry = trim(text.substr(start, end - start));
     const auto equals = entry.find('=');
     const std::string_view key = trim(entry.substr(0, equals));

@@ -50,8 +50,8 @@
  *           fnv: 16 lower-case hex digits of the data's 64-bit FNV-1a hash; data=null for NULL
  *
  * CONFIGURATION
- *   key=value entries separated by newlines or ';', blanks around them ignored. Byte values may use
- *   the escapes \0, \xNN, \\ and \; (a literal ';'); the word null stands for a NULL string.
+ *   key=value entries separated by newlines or ';', blanks around them ignored. In byte values \0
+ *   stands for a NUL and \xNN for any byte; the word null stands for a NULL string.
  *       devices=<bytes>|null             "Fake Device\0\0"  ALC_DEVICE_SPECIFIER list
  *       all_devices=<bytes>|null         "Fake Device\0\0"  ALC_ALL_DEVICES_SPECIFIER list
  *       default_device=<bytes>|null      "Fake Device"      ALC_DEFAULT_DEVICE_SPECIFIER
