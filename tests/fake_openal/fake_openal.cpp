@@ -1,5 +1,11 @@
-// The fake OpenAL library of the tests (described in fake_openal.h): its state, its entry points,
-// the control functions FakeOpenAl calls, and the set-up it does when loaded.
+// The fake OpenAL library of the tests (its record and configuration are described in
+// fake_control.hpp): its state, its entry points, the control functions FakeOpenAl calls, and the
+// set-up it does when loaded.
+//   It simulates what the program relies on. Each device has one pending ALC error, and so has the
+// null device (a new error replaces it); each context one AL error (the first stays until read).
+// A thread's own context (alcSetThreadContext) wins over the process's (alcMakeContextCurrent);
+// AL calls act on the current context, and without one do nothing. Source and buffer names come
+// from one counter and belong to their context, so a name of the wrong kind or context is caught.
 
 // The OpenAL headers declare every entry point with AL_API / ALC_API; declaring them with default
 // visibility exports exactly the functions defined against those declarations, while
@@ -921,15 +927,6 @@ const struct LoadTimeSetup {
   }
 } setup;
 
-// What the caller has not released, summed over a registry.
-template <typename T, typename Count>
-size_t live(const std::vector<std::unique_ptr<T>>& registry, Count count) {
-  const std::lock_guard lock(state().mutex);
-  size_t total = 0;
-  for (const auto& object : registry) total += count(*object);
-  return total;
-}
-
 }  // namespace
 
 // The control functions FakeOpenAl looks up.
@@ -954,29 +951,24 @@ FAKE_OPENAL_API int fake_openal_configure(const char* text) {
   return 0;
 }
 
-FAKE_OPENAL_API size_t fake_openal_call_count() {
-  const std::lock_guard lock(state().mutex);
-  return state().record.size();
-}
-
 // One record line, NULL past the end; valid until the next reset.
 FAKE_OPENAL_API const char* fake_openal_call(size_t index) {
   const std::lock_guard lock(state().mutex);
   return index < state().record.size() ? state().record[index].c_str() : nullptr;
 }
 
-FAKE_OPENAL_API size_t fake_openal_live_devices() {
-  return live(state().devices, [](const ALCdevice& device) { return size_t{device.open}; });
-}
-
-FAKE_OPENAL_API size_t fake_openal_live_contexts() {
-  return live(state().contexts, [](const ALCcontext& context) { return size_t{context.alive}; });
-}
-
-FAKE_OPENAL_API size_t fake_openal_live_sources() {
-  return live(state().contexts, [](const ALCcontext& context) { return context.sources.size(); });
-}
-
-FAKE_OPENAL_API size_t fake_openal_live_buffers() {
-  return live(state().contexts, [](const ALCcontext& context) { return context.buffers.size(); });
+// What the caller has not released, of one kind: "devices" still open, "contexts" alive, or
+// "sources" or "buffers" over all contexts. Closing a device or destroying a context releases
+// nothing else, so what it held stays counted.
+FAKE_OPENAL_API size_t fake_openal_live(const char* kind) {
+  const std::lock_guard lock(state().mutex);
+  const std::string_view counted(kind);
+  size_t total = 0;
+  for (const auto& device : state().devices) total += counted == "devices" && device->open ? 1 : 0;
+  for (const auto& context : state().contexts) {
+    if (counted == "contexts") total += context->alive ? 1 : 0;
+    if (counted == "sources") total += context->sources.size();
+    if (counted == "buffers") total += context->buffers.size();
+  }
+  return total;
 }
