@@ -494,12 +494,9 @@ ALCboolean ALC_APIENTRY alcMakeContextCurrent(ALCcontext* context) {
 void ALC_APIENTRY alcDestroyContext(ALCcontext* context) {
   const Call call("alcDestroyContext", context);
   ALCcontext* live = live_context(context);
-  if (live == nullptr) {
-    call.alc_error(ALC_INVALID_CONTEXT);
-  } else if (!call.fails()) {
-    live->alive = false;
-    if (state().process_context == live) state().process_context = nullptr;
-  }
+  if (live == nullptr) call.alc_error(ALC_INVALID_CONTEXT);
+  // No longer current anywhere from then on: current_context() answers only live contexts.
+  if (live != nullptr && !call.fails()) live->alive = false;
 }
 
 ALCdevice* ALC_APIENTRY alcOpenDevice(const ALCchar* devicename) {
