@@ -82,10 +82,11 @@ struct Rule {
 
 struct Config {
   // What alcGetString answers, by its parameter; nullopt: NULL.
-  std::map<ALCenum, std::optional<std::string>> strings{{ALC_DEVICE_SPECIFIER, std::string("Fake Device\0\0", 13)},
-                                                        {ALC_ALL_DEVICES_SPECIFIER, std::string("Fake Device\0\0", 13)},
-                                                        {ALC_DEFAULT_DEVICE_SPECIFIER, "Fake Device"},
-                                                        {ALC_DEFAULT_ALL_DEVICES_SPECIFIER, "Fake Device"}};
+  std::map<ALCenum, std::optional<std::string>> alc_strings{
+      {ALC_DEVICE_SPECIFIER, std::string("Fake Device\0\0", 13)},
+      {ALC_ALL_DEVICES_SPECIFIER, std::string("Fake Device\0\0", 13)},
+      {ALC_DEFAULT_DEVICE_SPECIFIER, "Fake Device"},
+      {ALC_DEFAULT_ALL_DEVICES_SPECIFIER, "Fake Device"}};
   std::optional<std::array<ALCint, 2>> null_version{{1, 1}};  // major, minor; nullopt: nothing written
   std::optional<std::array<ALCint, 2>> device_version{{1, 1}};
   std::vector<std::string> null_extensions{"ALC_ENUMERATE_ALL_EXT", "ALC_SOFT_loopback",
@@ -552,7 +553,7 @@ ALCenum ALC_APIENTRY alcGetEnumValue(ALCdevice* device, const ALCchar* enumname)
 // The device lists and default names; the program asks them of the null device only.
 const ALCchar* ALC_APIENTRY alcGetString(ALCdevice* device, ALCenum param) {
   Call call("alcGetString", device, hex(param));
-  const auto& strings = state().config.strings;
+  const auto& strings = state().config.alc_strings;
   const auto found = strings.find(param);
   if (!query(call, device)) return string_answer(call, std::nullopt);
   if (found == strings.end()) call.alc_error(ALC_INVALID_ENUM);
@@ -866,7 +867,7 @@ void apply_entry(std::string_view key, std::string_view value, Config& config) {
                                                         {"default_device", ALC_DEFAULT_DEVICE_SPECIFIER},
                                                         {"default_all_device", ALC_DEFAULT_ALL_DEVICES_SPECIFIER}};
   if (const auto found = string_keys.find(key); found != string_keys.end()) {
-    config.strings[found->second] = value == "null" ? std::nullopt : std::optional(decode_bytes(value));
+    config.alc_strings[found->second] = value == "null" ? std::nullopt : std::optional(decode_bytes(value));
   } else if (key == "null_version" || key == "device_version") {
     (key == "null_version" ? config.null_version : config.device_version) = parse_version(trimmed);
   } else if (key == "null_extensions" || key == "device_extensions") {
