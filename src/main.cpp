@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     // A stop signal that came after the last wait still ends the run by that signal.
     if (const auto signal = take_pending_stop_signal()) end_by_signal(*signal);
     return status;
+  } catch (const FailedNoteStop&) {
+    return exit_code(ExitStatus::FailedNote);
   } catch (const FatalStop&) {
     return exit_code(ExitStatus::Fatal);
   } catch (const SignalStop& stop) {

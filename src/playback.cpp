@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <iostream>
 
 #include "audio/source.hpp"
-#include "exit_status.hpp"
 #include "fatal.hpp"
 #include "output.hpp"
 #include "stop_signals.hpp"
@@ -21,11 +19,11 @@ namespace {
 // the clock, which costs a fraction of a percent of one core.
 constexpr std::chrono::microseconds clock_watch{500};
 
-/// The end of a run on a note that cannot be played: its failure line, then status 2.
+/// The end of a run on a note that cannot be played: its failure line, then the stop that releases
+/// everything on the way to the entry.
 [[noreturn]] void end_on_failed_note(const AudioError& error) {
   write_line(std::cout, "Failed to play sound: " + std::string(error.text()) + "\n");
-  // The context, the device and the library are left to the system.
-  std::exit(exit_code(ExitStatus::FailedNote));
+  throw FailedNoteStop{};
 }
 
 }  // namespace

@@ -22,9 +22,14 @@ void sleep_for_note(std::uint32_t length_ms);
 AudioResult<void> render_and_play(const AudioContext& context, float frequency_hz, std::uint32_t length_ms,
                                   const NoteWait& wait = sleep_for_note);
 
-/// Plays one note. Can end the process: a note that cannot be played ends it with "Failed to play
-/// sound: " and the error's text as the last line of standard output, and status 2, releasing
-/// nothing.
+/// Carries the end of a run on a note that cannot be played, once its failure line is out, up to
+/// the entry, as `FatalStop` carries a fatal one: unwinding releases everything acquired so far,
+/// latest first, so that the device is closed properly (a recording gets its final sizes, a sound
+/// server its stream's end), and the entry then exits with `ExitStatus::FailedNote`.
+struct FailedNoteStop {};
+
+/// Plays one note. Can stop the run: a note that cannot be played writes "Failed to play sound: "
+/// and the error's text as the last line of standard output, then is a `FailedNoteStop`.
 void play_note(const AudioContext& context, float frequency_hz, std::uint32_t length_ms);
 
 /// The longest a run waits for the device to play out what it was given.
@@ -39,8 +44,8 @@ void wait_for_play_out(const AudioContext& context, const NoteWait& wait = sleep
 
 /// Ends the playing of a complete run, before its context is released. Reads the error that the
 /// last note's unchecked calls may have left, as the next note's check would have; waits for the
-/// device to play out; then asks whether the device is still there. Can end the process like a
-/// failed note, and `wait` may stop the run by a signal.
+/// device to play out; then asks whether the device is still there. Can stop the run like a failed
+/// note, and `wait` may stop it by a signal.
 void finish_playback(const AudioContext& context, const NoteWait& wait = sleep_for_note);
 
 /// The run's player: every note through OpenAL on the run's context, as `play_note` plays it.

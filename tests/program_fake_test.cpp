@@ -7,7 +7,6 @@
 #include <chrono>
 #include <csignal>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/call_record.hpp"
@@ -78,6 +77,18 @@ TEST(ProgramOnFake, TwoDiscsPlayEveryNoteWithItsReferenceFramesAndReleaseEveryth
   EXPECT_EQ(count(calls, "alGenSources"), 6U);
   EXPECT_EQ(count(calls, "alDeleteSources"), 6U);
   EXPECT_EQ(count(calls, "alDeleteBuffers"), 6U);
+  // The device plays out what it holds before the first note and after the last: its latency is
+  // asked (and waited out) before the first source is made and after the last buffer is gone.
+  Lines order;
+  for (const std::string& call : calls) {
+    const std::string function = function_of(call);
+    if (function == "alcGetInteger64vSOFT" || function == "alGenSources" || function == "alDeleteBuffers") {
+      if (order.empty() || order.back() != function) order.push_back(function);
+    }
+  }
+  EXPECT_EQ(order, (Lines{"alcGetInteger64vSOFT", "alGenSources", "alDeleteBuffers", "alGenSources", "alDeleteBuffers",
+                          "alGenSources", "alDeleteBuffers", "alGenSources", "alDeleteBuffers", "alGenSources",
+                          "alDeleteBuffers", "alGenSources", "alDeleteBuffers", "alcGetInteger64vSOFT"}));
   EXPECT_EQ(Lines(calls.end() - 3, calls.end()),
             (Lines{"alcSetThreadContext(null) = 1", "alcDestroyContext(ctx1)", "alcCloseDevice(dev1) = 1"}));
 }
@@ -140,7 +151,7 @@ TEST(ProgramOnFake, AFailedContextCreationIsReportedAfterTheDeviceIsClosed) {
   EXPECT_TRUE(err.after.empty());
 }
 
-TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothing) {
+TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoAfterReleasingEverything) {
   const Lines all_moves{"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2",
                         "Moving disc size 1/1 from 3 to 2", "Moving disc size 3/3 from 1 to 3",
                         "Moving disc size 1/1 from 2 to 1", "Moving disc size 2/2 from 2 to 3",
@@ -151,7 +162,7 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothi
     Lines moves_printed;
     std::string failure;
     std::size_t sources_asked;
-    std::string last_call = "alGetError";  // the check that failed: nothing is released after it
+    std::string failed_check = "alGetError";  // the run is released right after it
   } cases[] = {
       {"first source",
        "fail=alGenSources:1:0xA004",
@@ -197,7 +208,10 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoReleasingNothi
     EXPECT_EQ(run.out_lines(), expected);
     const Lines calls = run.err_lines();
     EXPECT_EQ(count(calls, "alGenSources"), test.sources_asked);
-    EXPECT_EQ(functions_of(calls).back(), test.last_call);
+    // The notes before have released their own objects: after the failed check the context and the
+    // device go.
+    ASSERT_GE(calls.size(), 4U);
+    EXPECT_EQ(functions_of(Lines(calls.end() - 4, calls.end())), joined({test.failed_check}, release_of_a_run));
   }
 }
 
@@ -254,29 +268,45 @@ TEST(ProgramOnFake, EveryLineIsOutBeforeTheNotesThatFollowIt) {
   EXPECT_EQ(order, (Lines{"1/1", "play", "play", "2/2", "play", "play", "1/1", "play", "play"}));
 }
 
-TEST(ProgramOnFake, AReaderThatGoesAwayEndsTheRunBySigpipeAfterReleasingEverything) {
-  // head takes the device line and the first move; the next move's line finds no reader.
-  const ProgramRun run = run_through_shell(R"("$0" "$@" | head -n 2; exit "${PIPESTATUS[0]}")", {"3"});
-  EXPECT_EQ(run.status, 128 + SIGPIPE);
-  EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");
-  const Lines calls = run.err_lines();  // nothing but the record: no report
-  EXPECT_EQ(count(calls, "alGenSources"), 2U);
-  ASSERT_GE(calls.size(), 3U);
-  EXPECT_EQ(functions_of(Lines(calls.end() - 3, calls.end())), release_of_a_run);
+TEST(ProgramOnFake, AReaderThatGoesAwayEndsTheRunBySigpipeUnlessItIsIgnored) {
+  // The reader takes the device line and the first move, then goes; the next move's line finds no
+  // reader. A parent that ignores SIGPIPE (trap "" PIPE) leaves it ignored: the failed write is
+  // then fatal like any other.
+  const auto after_two_lines = [](pid_t, const std::string& out) { return std::ranges::count(out, '\n') < 2; };
+  const struct {
+    std::string script;
+    int status;
+    int signal;
+    std::string report;
+  } cases[] = {
+      {R"(exec "$0" "$@")", -1, SIGPIPE, ""},
+      {R"(trap "" PIPE; exec "$0" "$@")", 101, 0,
+       required_report_lead + R"(Os { code: 32, kind: BrokenPipe, message: "Broken pipe" }, at src/solver.cpp:)"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.script);
+    const ProgramRun run = run_through_shell(test.script, {"3"}, "", after_two_lines);
+    EXPECT_EQ(run.status, test.status);
+    EXPECT_EQ(run.signal, test.signal);
+    EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");
+    const Stderr err = split_at_report(run);
+    EXPECT_TRUE(err.report.starts_with(test.report)) << err.report;
+    EXPECT_EQ(err.report.empty(), test.report.empty()) << err.report;
+    const Lines calls = joined(err.before, err.after);
+    EXPECT_EQ(count(calls, "alGenSources"), 2U);
+    EXPECT_EQ(functions_of(err.after), test.report.empty() ? Lines{} : release_of_a_run);
+    ASSERT_GE(calls.size(), 3U);
+    EXPECT_EQ(functions_of(Lines(calls.end() - 3, calls.end())), release_of_a_run);
+  }
 }
 
 TEST(ProgramOnFake, AStopSignalEndsTheNoteAndTheRunByThatSignalAfterReleasingEverything) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
-    bool sent = false;
-    // Sent 50 ms into the first note, of 100 ms.
-    const ProgramRun run = run_through_shell(R"(exec "$0" "$@")", {"3"}, "", [&](pid_t child, const std::string& out) {
-      if (sent || out.find("Moving disc size") == std::string::npos) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      kill(child, signal);
-      sent = true;
-    });
-    EXPECT_EQ(run.status, 128 + signal);
+    // The signal comes as the first note starts, and its wait takes it.
+    const ProgramRun run =
+        run_through_shell(R"(exec "$0" "$@")", {"3"}, "signal=alSourcePlay:1:" + std::to_string(signal));
+    EXPECT_EQ(run.signal, signal);
     EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");  // nothing more
     const Lines calls = run.err_lines();
     EXPECT_EQ(count(calls, "alSourcePlay"), 1U);
@@ -287,6 +317,16 @@ TEST(ProgramOnFake, AStopSignalEndsTheNoteAndTheRunByThatSignalAfterReleasingEve
         joined({"alSourcePlay", "alcSetThreadContext", "alDeleteSources", "alcSetThreadContext", "alDeleteBuffers"},
                release_of_a_run));
   }
+}
+
+TEST(ProgramOnFake, AStopSignalAfterTheLastWaitStillEndsTheRunByThatSignal) {
+  // It comes while the context is destroyed, when no wait is left to take it.
+  const ProgramRun run = run_through_shell(R"(exec "$0" "$@")", {"1"}, "signal=alcDestroyContext:1:2");
+  EXPECT_EQ(run.signal, SIGINT);
+  EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");
+  const Lines calls = run.err_lines();
+  ASSERT_GE(calls.size(), 3U);
+  EXPECT_EQ(functions_of(Lines(calls.end() - 3, calls.end())), release_of_a_run);
 }
 
 #ifndef HANOI_SANITIZED  // the sanitizers cannot run with a limit on address space

@@ -51,9 +51,11 @@ TEST(ServerRun, AKilledServerEndsTheRunAsALostDevice) {
   bool killed = false;
   const ProgramRun run =
       run_program({program, "4"}, server.client_env(), std::chrono::seconds(60), [&](pid_t, const std::string& out) {
-        if (killed || moves_of(out).size() < 5) return;
-        server.kill();
-        killed = true;
+        if (!killed && moves_of(out).size() >= 5) {
+          server.kill();
+          killed = true;
+        }
+        return true;
       });
   EXPECT_EQ(run.status, 2) << run.err;
   ASSERT_FALSE(run.out_lines().empty());
@@ -69,7 +71,7 @@ TEST(ServerRun, AReaderThatGoesAwayEndsTheRunBySigpipe) {
   SoundServer server;
   const ProgramRun run = run_program(
       {"/bin/bash", "-c", R"("$0" "$@" | head -n 2; exit "${PIPESTATUS[0]}")", program, "3"}, server.client_env());
-  EXPECT_EQ(run.status, 128 + SIGPIPE);
+  EXPECT_EQ(run.status, 128 + SIGPIPE);  // as the shell reports it
   EXPECT_EQ(run.out_lines().size(), 2U);
   // The first move's two notes, not the whole run's.
   EXPECT_EQ(wav::find_notes(server.recording()).size(), 2U);

@@ -35,6 +35,8 @@
 //       error, and a failing alcGetError or alGetError returns it and leaves that error pending
 //   error=<function>[@<arg>]:<N>:<code>[:always]  the call works, then <code> becomes the pending error
 //   disconnect=<function>[@<arg>]:<N>[:always]    every open device is disconnected before the call
+//   signal=<function>[@<arg>]:<N>:<signal>[:always]  the call works, then <signal> (a number) is
+//       sent to the process, as if it came from outside just then
 // A rule counts the calls to <function> (entry point or extension function) made after it was
 // configured, with @<arg> only those with an argument recorded as <arg> (0x313) or as the string
 // "<arg>", and hits the N-th (with :always, every one from the N-th on). <code>, decimal or 0x hex,

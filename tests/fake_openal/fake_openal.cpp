@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <charconv>
 #include <concepts>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -68,15 +69,15 @@ struct ALCcontext_struct {
 
 namespace {
 
-// One fail=, error= or disconnect= entry.
+// One fail=, error=, disconnect= or signal= entry.
 struct Rule {
-  enum class Kind : std::uint8_t { Fail, Error, Disconnect };
+  enum class Kind : std::uint8_t { Fail, Error, Disconnect, Signal };
   Kind kind = Kind::Fail;
   bool always = false;
   std::string function;
   std::vector<std::string> arg_forms;  // how an @arg may appear in the record; empty: any call
   long long nth = 1;
-  ALenum code = 0;
+  ALenum code = 0;     // the signal's number for signal=
   long long seen = 0;  // counted calls since the rule was configured
 };
 
@@ -229,6 +230,7 @@ class Call {
     line += result_ ? ") = " + *result_ : ")";
     if (state().log_fd >= 0) write_all(state().log_fd, line + "\n");
     state().record.push_back(std::move(line));
+    if (signal_ != 0) kill(getpid(), signal_);
   }
 
   /// Whether a fail= rule hit: the call then does nothing and returns its failure value.
@@ -288,6 +290,8 @@ class Call {
       if (rule.always ? rule.seen < rule.nth : rule.seen != rule.nth) continue;
       if (rule.kind == Rule::Kind::Disconnect) {
         for (const auto& device : state().devices) device->connected = false;
+      } else if (rule.kind == Rule::Kind::Signal) {
+        signal_ = rule.code;
       } else {
         auto& code_of_kind = rule.kind == Rule::Kind::Fail ? fail_code : error_code;
         if (!code_of_kind) code_of_kind = rule.code;
@@ -304,6 +308,7 @@ class Call {
   const ALCdevice* device_arg_ = nullptr;  // the device argument, or a live context argument's device
   bool fails_ = false;
   ALenum code_ = 0;  // injected code, left pending when the call ends
+  int signal_ = 0;   // sent to the process when the call ends
 };
 
 // An entry point the program never calls: recorded by its name alone, "name(...)".
@@ -876,9 +881,12 @@ void apply_entry(std::string_view key, std::string_view value, Config& config) {
     config.max_aux_sends = static_cast<ALCint>(number(trimmed, -0x80000000LL));
   } else if (key == "latency_ns") {
     config.latency_ns = number(trimmed, -0x7FFFFFFFFFFFFFFF, 0x7FFFFFFFFFFFFFFF);
-  } else if (key == "fail" || key == "error" || key == "disconnect") {
-    const auto kind = key == "fail" ? Rule::Kind::Fail : key == "error" ? Rule::Kind::Error : Rule::Kind::Disconnect;
-    config.rules.push_back(parse_rule(trimmed, kind));
+  } else if (const std::map<std::string_view, Rule::Kind> kinds{{"fail", Rule::Kind::Fail},
+                                                                {"error", Rule::Kind::Error},
+                                                                {"disconnect", Rule::Kind::Disconnect},
+                                                                {"signal", Rule::Kind::Signal}};
+             kinds.contains(key)) {
+    config.rules.push_back(parse_rule(trimmed, kinds.at(key)));
   } else {
     throw std::invalid_argument("unknown key");
   }

@@ -16,16 +16,12 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace {
-
-std::vector<std::string> split_lines(const std::string& text) {
+std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream stream(text);
   for (std::string line; std::getline(stream, line);) lines.push_back(line);
   return lines;
 }
-
-}  // namespace
 
 pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd) {
   // Everything the child needs is made here, before it exists: a child of a process with other
@@ -57,9 +53,9 @@ pid_t start_program(const std::vector<std::string>& argv, const std::vector<std:
   return child;
 }
 
-std::vector<std::string> ProgramRun::out_lines() const { return split_lines(out); }
+std::vector<std::string> ProgramRun::out_lines() const { return lines_of(out); }
 
-std::vector<std::string> ProgramRun::err_lines() const { return split_lines(err); }
+std::vector<std::string> ProgramRun::err_lines() const { return lines_of(err); }
 
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                        std::chrono::seconds timeout, const OutputWatch& watch) {
@@ -89,10 +85,10 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
       if (streams[i].fd < 0 || streams[i].revents == 0) continue;
       std::array<char, 65536> chunk{};
       const ssize_t got = read(streams[i].fd, chunk.data(), chunk.size());
-      if (got > 0) {
-        sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
-        if (i == 0 && watch) watch(child, run.out);
-      } else {
+      if (got > 0) sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
+      // At the stream's end, or where the watch stops reading standard output.
+      const bool reading = got > 0 && (i != 0 || !watch || watch(child, run.out));
+      if (!reading) {
         close(streams[i].fd);
         streams[i].fd = -1;
         --open_streams;
@@ -104,7 +100,8 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
   }
   int status = 0;
   waitpid(child, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   return run;
 }
 

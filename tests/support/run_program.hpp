@@ -11,11 +11,15 @@
 struct ProgramRun {
   std::string out;
   std::string err;
-  int status = -1;       // the exit status; 128 plus the signal's number when a signal ended it
+  int status = -1;       // the exit status; -1 when a signal ended it
+  int signal = 0;        // the signal that ended it; 0 when it exited
   std::string memcheck;  // valgrind's report, for a run under memcheck: empty when clean
   std::vector<std::string> out_lines() const;
   std::vector<std::string> err_lines() const;
 };
+
+/// The lines of `text`, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
 
 /// Starts `argv` (the program's path first, with no search) with the environment changed by `env`
 /// (see `run_program`) and its standard output and error on `out_fd` and `err_fd`; safe to call
@@ -23,8 +27,10 @@ struct ProgramRun {
 pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd);
 
 /// Called while a program runs, each time its standard output has grown: the program's process and
-/// everything it wrote there so far. A test can act on the running program from here.
-using OutputWatch = std::function<void(pid_t program, const std::string& out)>;
+/// everything it wrote there so far. A test can act on the running program from here. It returns
+/// whether to go on reading: false closes the reading end of standard output, as a reader that
+/// goes away (`| head -n 2`) does.
+using OutputWatch = std::function<bool(pid_t program, const std::string& out)>;
 
 /// Runs `argv` (the program's path first, with no search) with the environment changed by `env`:
 /// "NAME=value" sets a variable, a bare "NAME" removes it. A run longer than `timeout` is killed.
