@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -29,6 +30,12 @@ bool accepts(const std::string& path) {
   return answered;
 }
 
+/// Whether `process` has ended. It is left to be waited for when the server is stopped.
+bool ended(pid_t process) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(process), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0;
+}
+
 /// Ends `process` with `signal` and waits for it, with SIGKILL if it takes longer than `patience`.
 void stop(pid_t process, int signal, std::chrono::milliseconds patience) {
   ::kill(process, signal);
@@ -45,13 +52,18 @@ void stop(pid_t process, int signal, std::chrono::milliseconds patience) {
 
 }  // namespace
 
-SoundServer::SoundServer() {
+std::string server_name(ServerKind kind) { return kind == ServerKind::PulseAudio ? "PulseAudio" : "PipeWire"; }
+
+SoundServer::SoundServer(ServerKind kind) {
   const std::string runtime = runtime_dir(dir_);
   const std::string fifo = dir_.file("sink.fifo");
-  if (mkdir(runtime.c_str(), 0700) != 0 || mkdir(dir_.file("home").c_str(), 0700) != 0 ||
-      mkfifo(fifo.c_str(), 0600) != 0) {
-    throw std::runtime_error("cannot prepare the sound server's folders in " + dir_.path());
+  // PipeWire's PulseAudio service makes its socket's folder only if no client made it first.
+  for (const std::string& folder :
+       {runtime, runtime + "/pulse", dir_.file("home"), dir_.file("config"), dir_.file("config/wireplumber"),
+        dir_.file("config/wireplumber/main.lua.d"), dir_.file("state")}) {
+    if (mkdir(folder.c_str(), 0700) != 0) throw std::runtime_error("cannot make " + folder);
   }
+  if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("cannot make " + fifo);
   // The client side of libpulse must not start a server of its own once this one is gone.
   write_file(dir_.file("client.conf"), "autospawn = no\n");
   // Opened for reading and writing, so that it never blocks and never reads an end of file while
@@ -60,33 +72,109 @@ SoundServer::SoundServer() {
   if (sink_ < 0) throw std::runtime_error("cannot open " + fifo);
   reader_ = std::thread([this] { read_sink(); });
 
-  const std::vector<std::string> argv{
-      "/usr/bin/pulseaudio",
-      "-n",  // none of the system's default modules
-      "--daemonize=no",
-      "--use-pid-file=no",
-      "--exit-idle-time=-1",
-      "--log-target=file:" + dir_.file("server.log"),
-      "-L",
-      "module-native-protocol-unix auth-anonymous=1",
-      "-L",
-      "module-pipe-sink file=" + fifo + " format=s16le rate=44100 channels=1 use_system_clock_for_timing=yes"};
-  const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  server_ = start_program(argv, {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + dir_.file("home")}, quiet, quiet);
-  close(quiet);
-  const std::string socket = runtime + "/pulse/native";
+  try {
+    if (kind == ServerKind::PulseAudio) {
+      start_pulseaudio(fifo);
+    } else {
+      start_pipewire(fifo);
+    }
+    // A client that comes before the sink is linked as the default waits for it inside OpenAL
+    // Soft, for a minute.
+    wait_until(
+        [&] {
+          const ProgramRun info = run_program({"/usr/bin/pactl", "info"}, client_env());
+          return info.out.find("\nDefault Sink: capture\n") != std::string::npos;
+        },
+        "its sink");
+  } catch (...) {
+    shut_down();
+    throw;
+  }
+}
+
+void SoundServer::start_pulseaudio(const std::string& fifo) {
+  processes_.push_back(start({"/usr/bin/pulseaudio", "-n",  // none of the system's default modules
+                              "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1", "-L",
+                              "module-native-protocol-unix auth-anonymous=1", "-L",
+                              "module-pipe-sink sink_name=capture file=" + fifo +
+                                  " format=s16le rate=44100 channels=1 use_system_clock_for_timing=yes"}));
+}
+
+void SoundServer::start_pipewire(const std::string& fifo) {
+  // One PipeWire process serves the PulseAudio protocol and holds the pipe sink, driven by the
+  // system clock's timer (support.node.driver). The graph runs at the sink's rate, so nothing is
+  // resampled, as on the PulseAudio server. Nothing needs D-Bus.
+  write_file(dir_.file("pipewire.conf"), R"(context.properties = {
+  core.daemon = true
+  core.name = pipewire-0
+  default.clock.rate = 44100
+  default.clock.allowed-rates = [ 44100 ]
+  support.dbus = false
+}
+context.spa-libs = {
+  audio.convert.* = audioconvert/libspa-audioconvert
+  support.* = support/libspa-support
+}
+context.modules = [
+  { name = libpipewire-module-protocol-native }
+  { name = libpipewire-module-metadata }
+  { name = libpipewire-module-spa-node-factory }
+  { name = libpipewire-module-client-node }
+  { name = libpipewire-module-client-device }
+  { name = libpipewire-module-access }
+  { name = libpipewire-module-adapter }
+  { name = libpipewire-module-link-factory }
+  { name = libpipewire-module-session-manager }
+  { name = libpipewire-module-protocol-pulse args = { server.address = [ "unix:native" ] } }
+  { name = libpipewire-module-pipe-tunnel
+    args = { tunnel.mode = sink pipe.filename = ")" +
+                                             fifo + R"(" node.name = capture
+             audio.format = S16LE audio.rate = 44100 audio.channels = 1 audio.position = [ MONO ] } }
+]
+context.objects = [
+  { factory = spa-node-factory
+    args = { factory.name = support.node.driver node.name = Timer-Driver priority.driver = 20000 } }
+]
+)");
+  // WirePlumber links the streams to the sink. Without D-Bus it must neither ask the desktop portal
+  // about Flatpak clients nor look for sound cards: set before its 90-enable-all.lua acts on them.
+  write_file(dir_.file("config/wireplumber/main.lua.d/80-private-server.lua"),
+             "default_access.properties[\"enable-flatpak-portal\"] = false\nalsa_monitor.enabled = false\n");
+  processes_.push_back(start({"/usr/bin/pipewire", "-c", dir_.file("pipewire.conf")}));
+  wait_until([&] { return accepts(runtime_dir(dir_) + "/pipewire-0"); }, "PipeWire's socket");
+  processes_.push_back(start({"/usr/bin/wireplumber"}));
+}
+
+pid_t SoundServer::start(const std::vector<std::string>& argv) {
+  const int log = open(dir_.file("server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  std::vector<std::string> env = client_env();
+  env.insert(env.end(), {"XDG_CONFIG_HOME=" + dir_.file("config"), "XDG_STATE_HOME=" + dir_.file("state"),
+                         "DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR"});
+  const pid_t process = start_program(argv, env, log, log);
+  close(log);
+  return process;
+}
+
+template <class Ready>
+void SoundServer::wait_until(Ready ready, const std::string& what) const {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!accepts(socket)) {
-    if (std::chrono::steady_clock::now() > deadline || waitpid(server_, nullptr, WNOHANG) != 0) {
+  while (!ready()) {
+    if (std::ranges::any_of(processes_, ended) || std::chrono::steady_clock::now() > deadline) {
       const auto log = read_lines(dir_.file("server.log"));
-      throw std::runtime_error("the sound server did not start: " + (log.empty() ? "no log" : log.back()));
+      throw std::runtime_error("the sound server did not bring up " + what + ": " +
+                               (log.empty() ? "no log" : log.back()));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
-SoundServer::~SoundServer() {
-  if (server_ > 0) stop(server_, SIGTERM, std::chrono::seconds(5));
+SoundServer::~SoundServer() { shut_down(); }
+
+void SoundServer::shut_down() {
+  for (auto process = processes_.rbegin(); process != processes_.rend(); ++process) {
+    stop(*process, SIGTERM, std::chrono::seconds(5));
+  }
+  processes_.clear();
   stopping_ = true;
   reader_.join();
   close(sink_);
@@ -103,8 +191,10 @@ std::vector<std::string> SoundServer::client_env() const {
 }
 
 void SoundServer::kill() {
-  stop(server_, SIGKILL, std::chrono::seconds(5));
-  server_ = -1;
+  for (auto process = processes_.rbegin(); process != processes_.rend(); ++process) {
+    stop(*process, SIGKILL, std::chrono::seconds(5));
+  }
+  processes_.clear();
 }
 
 wav::Signal SoundServer::recording() const {
