@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/call_record.hpp"
+#include "support/fake_env.hpp"
 #include "support/run_program.hpp"
 
 namespace {
@@ -37,8 +38,7 @@ struct SweepRun {
 SweepRun run_one_disc(const std::string& config) {
   const TempDir dir;
   const std::vector<std::string> argv{program, "1"};
-  const std::vector<std::string> env{"LD_LIBRARY_PATH=" FAKE_OPENAL_DIR, "FAKE_OPENAL_CONFIG=" + config,
-                                     "FAKE_OPENAL_LOG=" + dir.file("calls")};
+  const std::vector<std::string> env = fake_openal_env(config, dir.file("calls"));
 #ifdef HANOI_SANITIZED
   ProgramRun result = run_under_memcheck(argv, env);
   EXPECT_EQ(result.memcheck, "") << config;

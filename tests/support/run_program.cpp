@@ -150,9 +150,7 @@ TempDir::~TempDir() {
 
 std::vector<std::string> read_lines(const std::string& path) {
   std::ifstream file(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(file, line);) lines.push_back(line);
-  return lines;
+  return lines_of(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
 }
 
 void write_file(const std::string& path, const std::string& text) {
