@@ -2,9 +2,11 @@
 
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/context.hpp"
+#include "command_line.hpp"
 #include "disc_count.hpp"
 #include "exit_status.hpp"
 #include "fatal.hpp"
@@ -19,8 +21,9 @@ namespace {
 int run(int argc, char** argv) {
   // Every argument is converted to text, also those that are never read.
   std::vector<std::string> arguments;
-  arguments.reserve(static_cast<std::size_t>(argc));
-  for (int i = 0; i < argc; ++i) arguments.push_back(required(argument_text(argv[i])));
+  for (std::string& argument : command_line_arguments(argc, argv)) {
+    arguments.push_back(required(argument_text(std::move(argument))));
+  }
 
   // A bad count stops the run before any audio work.
   std::uint32_t discs = default_disc_count;
@@ -42,9 +45,6 @@ int main(int argc, char** argv) {
   guard_standard_streams();
   hold_stop_signals();
   stop_on_failed_allocation();
-  // Standard output is written a line at a time (write_line flushes each), straight to its
-  // descriptor, so that a line that cannot be written is known at once.
-  std::ios::sync_with_stdio(false);
   try {
     const int status = run(argc, argv);
     // A stop signal that came after the last wait still ends the run by that signal.

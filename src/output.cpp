@@ -1,32 +1,7 @@
 #include "output.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
-#include <string>
-
-#include "audio/error.hpp"
-#include "exit_status.hpp"
-#include "fatal.hpp"
-#include "stop_signals.hpp"
-
-void guard_standard_streams() {
-  for (const int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    if (fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) continue;
-    // open takes the lowest free descriptor, which is this one: the lower ones are open by now.
-    // Standard input is opened for writing only and the outputs for reading only, so that reading
-    // or writing them fails with EBADF, as it did before.
-    if (open("/dev/null", descriptor == STDIN_FILENO ? O_WRONLY : O_RDONLY) != descriptor)
-      std::_Exit(exit_code(ExitStatus::Fatal));
-  }
-}
-
 void write_line(std::ostream& out, std::string_view line, std::source_location where) {
-  errno = 0;
+  clear_write_error();
   if (out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) return;
-  const int error = errno != 0 ? errno : EIO;  // a stream that failed without a system error
-  if (error == EPIPE && holds_stop_signal(SIGPIPE)) throw SignalStop{SIGPIPE};
-  fatal(std::string(required_lead_in) + OsError{error}.debug(), where);
+  stop_on_failed_write(where);
 }

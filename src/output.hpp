@@ -4,14 +4,25 @@
 #include <source_location>
 #include <string_view>
 
-/// Makes standard input, output and error safe to use before anything else is opened: a
-/// descriptor the program was started without is taken by /dev/null, opened so that every use of
-/// it fails as on a closed descriptor (EBADF). No file the run opens later (the audio library, a
-/// recording, a sound server's socket) can then become standard output and receive its lines.
+/// Makes standard input, output and error safe to use before anything else is opened, and has
+/// standard output written straight to the system, a line at a time (`write_line` flushes each), so
+/// that a line that cannot be written is known at once. On POSIX systems a descriptor the program
+/// was started without is taken by /dev/null, opened so that every use of it fails as on a closed
+/// descriptor (EBADF): no file the run opens later (the audio library, a recording, a sound
+/// server's socket) can then become standard output and receive its lines. On Windows the two
+/// output streams are binary, so that the program writes the same bytes as elsewhere, and a
+/// console shows UTF-8 text as such.
 void guard_standard_streams();
 
 /// Writes `line`, which ends in its newline, to `out` and flushes it, so that the line is out
 /// before the sound that follows it. Can stop the run: a write that fails is a fatal stop showing
-/// the OS error (a full disk, a closed descriptor), and one whose reader went away (EPIPE) stops
-/// it quietly, as SIGPIPE would.
+/// the operating system's error (a full disk, a closed descriptor, a reader that went away on
+/// Windows); on POSIX systems a reader that went away (EPIPE) stops it quietly, as SIGPIPE would.
 void write_line(std::ostream& out, std::string_view line, std::source_location where = std::source_location::current());
+
+/// Forgets the error of an earlier write to standard output, so that the next failure shows its own.
+void clear_write_error();
+
+/// Stops the run on a write to standard output that failed, as `write_line` says, reporting the
+/// position `where`.
+[[noreturn]] void stop_on_failed_write(std::source_location where);

@@ -5,6 +5,7 @@
 namespace {
 
 bool within(std::uint8_t byte, std::uint8_t low, std::uint8_t high) { return low <= byte && byte <= high; }
+bool within16(std::uint32_t unit, std::uint32_t low, std::uint32_t high) { return low <= unit && unit <= high; }
 
 /// Bytes in a sequence: 1 for ASCII, 2 to 4 for a valid lead byte, 0 for a byte that leads nothing.
 std::size_t sequence_width(std::uint8_t lead) {
@@ -46,6 +47,35 @@ std::optional<Utf8Error> find_utf8_error(std::string_view bytes) {
   return std::nullopt;
 }
 
+std::string utf8_from_utf16(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  const auto byte = [&bytes](std::uint32_t value) { bytes.push_back(static_cast<char>(value)); };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t point = text[i];
+    // A high surrogate followed by a low one is one code point beyond U+FFFF.
+    if (within16(point, 0xD800, 0xDBFF) && i + 1 < text.size() && within16(text[i + 1], 0xDC00, 0xDFFF)) {
+      point = 0x10000 + ((point - 0xD800) << 10U) + (text[++i] - 0xDC00U);
+    }
+    if (point < 0x80) {
+      byte(point);
+    } else if (point < 0x800) {
+      byte(0xC0 | (point >> 6U));
+      byte(0x80 | (point & 0x3FU));
+    } else if (point < 0x10000) {
+      byte(0xE0 | (point >> 12U));
+      byte(0x80 | ((point >> 6U) & 0x3FU));
+      byte(0x80 | (point & 0x3FU));
+    } else {
+      byte(0xF0 | (point >> 18U));
+      byte(0x80 | ((point >> 12U) & 0x3FU));
+      byte(0x80 | ((point >> 6U) & 0x3FU));
+      byte(0x80 | (point & 0x3FU));
+    }
+  }
+  return bytes;
+}
+
 std::string RawArgument::debug() const {
   static constexpr char hex[] = "0123456789ABCDEF";
   std::string text = "\"";
@@ -65,8 +95,7 @@ std::string RawArgument::debug() const {
   return text + "\"";
 }
 
-std::expected<std::string, RawArgument> argument_text(const char* argument) {
-  std::string bytes(argument);
+std::expected<std::string, RawArgument> argument_text(std::string bytes) {
   if (find_utf8_error(bytes)) return std::unexpected(RawArgument{std::move(bytes)});
   return bytes;
 }

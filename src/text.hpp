@@ -20,6 +20,11 @@ struct Utf8Error {
 /// The first place where `bytes` are not valid UTF-8, or nothing when all of them are.
 std::optional<Utf8Error> find_utf8_error(std::string_view bytes);
 
+/// UTF-16 text as UTF-8. An unpaired surrogate, which no UTF-8 can hold, becomes the three bytes
+/// that would encode its value, which are not valid UTF-8, so `find_utf8_error` finds it where it
+/// stood.
+std::string utf8_from_utf16(std::u16string_view text);
+
 /// An argument as the command line gave it, for a report when it is not valid text: in double
 /// quotes, with every byte that is not printable ASCII written as \xNN.
 struct RawArgument {
@@ -28,4 +33,4 @@ struct RawArgument {
 };
 
 /// The argument as text, or its raw form when it is not valid UTF-8.
-std::expected<std::string, RawArgument> argument_text(const char* argument);
+std::expected<std::string, RawArgument> argument_text(std::string bytes);

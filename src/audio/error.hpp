@@ -43,13 +43,15 @@ std::string_view os_error_kind_name(OsErrorKind kind);
 /// Short description of a category; "other os error" for `Other`.
 std::string_view os_error_kind_description(OsErrorKind kind);
 
-/// The operating system's report of a failed library operation: its error number, from which the
-/// category and the system's message are derived when they are needed.
+/// The operating system's report of a failed operation: its error number (errno on POSIX systems,
+/// GetLastError's code on Windows), from which the category and the system's message are derived
+/// when they are needed.
 struct OsError {
   std::int32_t code = 0;
 
   OsErrorKind kind() const;
-  /// The system's message for the number (strerror).
+  /// The system's message for the number: strerror's, or on Windows FormatMessage's without its
+  /// line break.
   std::string message() const;
   /// Os { code: 2, kind: NotFound, message: "No such file or directory" }
   std::string debug() const;

@@ -1,19 +1,18 @@
 #include "audio/library.hpp"
 
 #include <AL/alext.h>
-#include <dlfcn.h>
 
-#include <cstring>
+#include <cerrno>
 
 #include "fatal.hpp"
 
 namespace {
 
-/// The loader's message for the failure that just happened, or a fatal stop when it gives none.
-std::string_view loader_message(const LibraryLoader& loader, std::string_view what, std::string_view name) {
-  const char* message = loader.last_error();
-  if (message == nullptr) fatal(std::string(what) + " failed without an error from the loader: " + std::string(name));
-  return message;
+/// The loader's error for the step that just failed, or a fatal stop when it gives none.
+OsError loader_error(const LibraryLoader& loader, LoaderStep step, std::string_view what, std::string_view name) {
+  const std::optional<OsError> error = loader.last_error(step);
+  if (!error) fatal(std::string(what) + " failed without an error from the loader: " + std::string(name));
+  return *error;
 }
 
 /// Some implementations give no value for these names; they take the standard values instead. The
@@ -64,22 +63,6 @@ const ExtensionDescription<ThreadContext> thread_local_context{
 
 }  // namespace
 
-const LibraryLoader dynamic_loader{
-    // Each step clears the loader's message first, so that a failure's message is its own.
-    .open =
-        [](const char* file_name) {
-          dlerror();
-          return dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
-        },
-    .look_up =
-        [](void* library, const char* name) {
-          dlerror();
-          return dlsym(library, name);
-        },
-    .close = [](void* library) { return dlclose(library); },
-    .last_error = []() -> const char* { return dlerror(); },
-};
-
 int ExtensionProbe::error() const { return device_ ? al_.alcGetError(*device_) : al_.alGetError(); }
 
 bool ExtensionProbe::present(const char* extension) const {
@@ -99,15 +82,6 @@ void* ExtensionProbe::function(const char* name) const {
   return address != nullptr && error() == 0 ? address : nullptr;
 }
 
-OsError os_error_from_loader_message(std::string_view message, LoaderStep step) {
-  const std::size_t separator = message.rfind(": ");
-  const std::string_view ending = separator == std::string_view::npos ? message : message.substr(separator + 2);
-  for (int code = 1; code < 256; ++code) {
-    if (ending == std::strerror(code)) return OsError{code};
-  }
-  return OsError{step == LoaderStep::Open ? ENOEXEC : ENOSYS};
-}
-
 struct AudioLibrary::Record {
   Record(const LibraryLoader& loader, void* handle) : loader(loader), handle(handle) {}
   Record(const Record&) = delete;
@@ -115,8 +89,8 @@ struct AudioLibrary::Record {
   ~Record() {
     // Runs at the last release, possibly while a fatal stop unwinds: no unwinding from here.
     if (loader.close(handle) != 0) {
-      const char* message = loader.last_error();
-      fatal_exit(std::string("closing the audio library failed: ") + (message != nullptr ? message : "no message"));
+      const std::optional<OsError> error = loader.last_error(LoaderStep::Close);
+      fatal_exit("closing the audio library failed: " + (error ? error->debug() : "no error from the loader"));
     }
   }
 
@@ -141,7 +115,7 @@ AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> f
       record = std::make_unique<AudioLibrary::Record>(loader, handle);
       break;
     }
-    last_error = os_error_from_loader_message(loader_message(loader, "opening a library", name), LoaderStep::Open);
+    last_error = loader_error(loader, LoaderStep::Open, "opening a library", name);
   }
   if (!record) return std::unexpected(last_error);
 
@@ -150,8 +124,7 @@ AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> f
   const auto look_up = [&](auto& field, const char* name) {
     void* address = loader.look_up(record->handle, name);
     if (address == nullptr) {
-      return std::optional(
-          os_error_from_loader_message(loader_message(loader, "looking up", name), LoaderStep::Lookup));
+      return std::optional(loader_error(loader, LoaderStep::Lookup, "looking up", name));
     }
     field = function_cast<std::remove_reference_t<decltype(field)>>(address);
     return std::optional<OsError>();

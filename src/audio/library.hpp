@@ -26,8 +26,9 @@ struct EntryPoints {
 #undef AUDIO_FIELD
 };
 
-/// POSIX guarantees that an address from dlsym or alcGetProcAddress converts to a function pointer;
-/// the copy does so without a cast between object and function pointers.
+/// An address from the loader or from alcGetProcAddress is a function's: POSIX guarantees that it
+/// converts to a function pointer, and Windows hands out nothing else. The copy converts it without
+/// a cast between object and function pointers.
 template <class Function>
 Function function_cast(void* address) {
   static_assert(sizeof(Function) == sizeof(void*));
@@ -133,27 +134,23 @@ struct LibraryExtensions {
   ThreadLocalContextExtension thread_local_context;
 };
 
-/// The platform's loader gives one message for a failure and no number. The number is recovered
-/// from the message: glibc ends it with the system's text for the failure ("...: No such file or
-/// directory"), and the number whose strerror text is that ending is the error. A message that ends
-/// in no such text is a file that is not a loadable library when opening (ENOEXEC, "Exec format
-/// error") and a function the library does not provide when looking up (ENOSYS, "Function not
-/// implemented").
-enum class LoaderStep : std::uint8_t { Open, Lookup };
-OsError os_error_from_loader_message(std::string_view message, LoaderStep step);
+/// The step of a library loader that failed.
+enum class LoaderStep : std::uint8_t { Open, Lookup, Close };
 
 /// How the audio library is opened, looked into and closed: the platform's dynamic loader in a run,
 /// a test's own in a test (like volk, which takes its loader function from the caller). A failed
-/// step gives null; `last_error` then gives the loader's message for that failure, or null when it
-/// has none.
+/// step gives null (`close`: not 0); `last_error` then gives the operating system's error for that
+/// failure, or nothing when the loader gave none.
 struct LibraryLoader {
   void* (*open)(const char* file_name);
   void* (*look_up)(void* library, const char* name);
   int (*close)(void* library);  // 0 when the library was closed
-  const char* (*last_error)();
+  std::optional<OsError> (*last_error)(LoaderStep step);
 };
 
-/// The platform's dynamic loader: dlopen (every symbol bound at once, none shared), dlsym, dlclose.
+/// The platform's dynamic loader: dlopen (every symbol bound at once, none shared), dlsym and
+/// dlclose; on Windows LoadLibrary (without the system's error dialogs), GetProcAddress and
+/// FreeLibrary.
 extern const LibraryLoader dynamic_loader;
 
 /// The OpenAL library opened at run time: its entry-point table and its extension record. A shared

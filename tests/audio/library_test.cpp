@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "audio/loader_posix.hpp"
 #include "fatal.hpp"
 #include "support/fake_audio.hpp"
 #include "support/run_program.hpp"
@@ -93,7 +94,7 @@ TEST_F(LibraryLoadingDeathTest, AFailedCloseEndsTheProcessWithTheFatalStatus) {
         loader_spy::fail_close(true);
       },
       testing::ExitedWithCode(101),
-      "^thread 'main' stopped: closing the audio library failed: no message, at "
+      "^thread 'main' stopped: closing the audio library failed: no error from the loader, at "
       "src/audio/library.cpp:[0-9]+:[0-9]+\n$");
 }
 

@@ -11,7 +11,7 @@ struct Spy {
   std::map<std::string, std::string> targets;
   std::string silent_open;
   bool close_fails = false;
-  const char* message = nullptr;  // of the last failure, for last_error
+  std::optional<OsError> error;  // of the last failure, for last_error
 };
 
 Spy& spy() {
@@ -24,7 +24,7 @@ void* open(const char* file_name) {
   std::string path = name;
   {
     const std::lock_guard lock(spy().mutex);
-    spy().message = nullptr;
+    spy().error.reset();
     if (name == spy().silent_open) return nullptr;
     if (!spy().targets.empty()) {
       const auto target = spy().targets.find(name);
@@ -34,7 +34,7 @@ void* open(const char* file_name) {
   void* handle = dynamic_loader.open(path.c_str());
   const std::lock_guard lock(spy().mutex);
   if (handle == nullptr) {
-    spy().message = dynamic_loader.last_error();
+    spy().error = dynamic_loader.last_error(LoaderStep::Open);
     return nullptr;
   }
   spy().events.push_back("open " + name);
@@ -45,7 +45,7 @@ void* open(const char* file_name) {
 void* look_up(void* library, const char* name) {
   void* address = dynamic_loader.look_up(library, name);
   const std::lock_guard lock(spy().mutex);
-  spy().message = address == nullptr ? dynamic_loader.last_error() : nullptr;
+  spy().error = address == nullptr ? dynamic_loader.last_error(LoaderStep::Lookup) : std::nullopt;
   return address;
 }
 
@@ -54,15 +54,15 @@ int close(void* library) {
     const std::lock_guard lock(spy().mutex);
     const auto known = spy().names.find(library);
     spy().events.push_back("close " + (known != spy().names.end() ? known->second : std::string("?")));
-    spy().message = nullptr;
+    spy().error.reset();
     if (spy().close_fails) return -1;
   }
   return dynamic_loader.close(library);
 }
 
-const char* last_error() {
+std::optional<OsError> last_error(LoaderStep /*step*/) {
   const std::lock_guard lock(spy().mutex);
-  return spy().message;
+  return spy().error;
 }
 
 }  // namespace

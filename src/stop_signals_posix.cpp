@@ -1,10 +1,12 @@
-#include "stop_signals.hpp"
+// Stop signals on POSIX systems: held for the whole process and taken by sigtimedwait.
 
 #include <pthread.h>
 
 #include <array>
 #include <csignal>
 #include <cstdlib>
+
+#include "stop_signals.hpp"
 
 namespace {
 

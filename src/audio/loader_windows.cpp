@@ -1,0 +1,47 @@
+// The audio library's loader on Windows: LoadLibrary, GetProcAddress and FreeLibrary, each failure
+// with GetLastError's code.
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "audio/library.hpp"
+
+namespace {
+
+/// A failed step's code, kept from the moment it failed: nothing may call into the system between
+/// the failure and GetLastError.
+thread_local DWORD failed_step_error = ERROR_SUCCESS;
+
+template <class Result>
+Result kept(Result result) {
+  failed_step_error = result ? ERROR_SUCCESS : GetLastError();
+  return result;
+}
+
+}  // namespace
+
+const LibraryLoader dynamic_loader{
+    .open = [](const char* file_name) -> void* {
+      // A library that cannot be loaded must not stop the run with a dialog box: the failure
+      // is reported, and the next file name tried.
+      DWORD previous_mode = 0;
+      const bool mode_set = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_mode) != FALSE;
+      HMODULE library = kept(LoadLibraryA(file_name));
+      if (mode_set) SetThreadErrorMode(previous_mode, nullptr);
+      return library;
+    },
+    .look_up = [](void* library, const char* name) -> void* {
+      const FARPROC function = kept(GetProcAddress(static_cast<HMODULE>(library), name));
+      // Handed on as an address, which function_cast turns back into the entry point's type.
+      void* address = nullptr;
+      static_assert(sizeof address == sizeof function);
+      std::memcpy(&address, &function, sizeof address);
+      return address;
+    },
+    .close = [](void* library) { return kept(FreeLibrary(static_cast<HMODULE>(library))) ? 0 : -1; },
+    .last_error = [](LoaderStep) -> std::optional<OsError> {
+      if (failed_step_error == ERROR_SUCCESS) return std::nullopt;
+      return OsError{static_cast<std::int32_t>(failed_step_error)};
+    },
+};
