@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -48,6 +49,37 @@ TEST(Utf8, AByteThatLeadsNoSequenceIsABadSequenceOfOne) {
 TEST(Utf8, DebugForms) {
   EXPECT_EQ((Utf8Error{3, 1}).debug(), "Utf8Error { valid_up_to: 3, error_len: Some(1) }");
   EXPECT_EQ((Utf8Error{0, std::nullopt}).debug(), "Utf8Error { valid_up_to: 0, error_len: None }");
+}
+
+TEST(Utf16, ConvertsToUtf8AndAnUnpairedSurrogateToBytesThatAreNotUtf8) {
+  const struct {
+    std::u16string text;
+    std::string bytes;
+    std::optional<Utf8Error> error;
+  } cases[] = {
+      {u"", "", std::nullopt},
+      {u"12", "12", std::nullopt},
+      {u"caf\u00E9 \u20AC\u07FF\u0800\uFFFF", "caf\xC3\xA9 \xE2\x82\xAC\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF", std::nullopt},
+      {u"\U0001F3B5\U0010FFFF", "\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF", std::nullopt},  // surrogate pairs
+      // A high surrogate alone, before another character and at the end; a low one alone.
+      {std::u16string{u'a', char16_t{0xD83C}, u'b'},
+       "a\xED\xA0\xBC"
+       "b",
+       Utf8Error{1, 1}},
+      {std::u16string{u'a', char16_t{0xD83C}}, "a\xED\xA0\xBC", Utf8Error{1, 1}},
+      {std::u16string{char16_t{0xDF75}, u'a'},
+       "\xED\xBD\xB5"
+       "a",
+       Utf8Error{0, 1}},
+      // Two high surrogates make no pair: each stands alone.
+      {std::u16string{char16_t{0xD83C}, char16_t{0xD83C}, char16_t{0xDFB5}}, "\xED\xA0\xBC\xF0\x9F\x8E\xB5",
+       Utf8Error{0, 1}},
+  };
+  for (const auto& [text, bytes, error] : cases) {
+    const std::string converted = utf8_from_utf16(text);
+    EXPECT_EQ(converted, bytes) << RawArgument{bytes}.debug();
+    EXPECT_EQ(find_utf8_error(converted), error) << RawArgument{bytes}.debug();
+  }
 }
 
 TEST(Arguments, InvalidTextIsReportedInOneLineByItsRawBytes) {
