@@ -175,6 +175,17 @@ if(NOT _hanoi_copyright OR _hanoi_terms_start EQUAL -1)
   message(FATAL_ERROR "LICENSE has no \"Copyright (c)\" line or no MIT terms to install as the copyright file")
 endif()
 string(SUBSTRING "${_hanoi_license_text}" ${_hanoi_terms_start} -1 _hanoi_terms)
+# src/sine.cpp is Arm's, under the same terms word for word, so one Expat text serves both: its
+# copyright line comes from NOTICE, which carries that notice in the source tree.
+set(_hanoi_notice "${PROJECT_SOURCE_DIR}/NOTICE")
+file(READ "${_hanoi_notice}" _hanoi_notice_text)
+string(REGEX MATCH "\nCopyright \\(c\\) ([^\n]+)\n" _hanoi_sine_copyright_line "${_hanoi_notice_text}")
+set(_hanoi_sine_copyright "${CMAKE_MATCH_1}")
+string(FIND "${_hanoi_notice_text}" "Permission is hereby granted" _hanoi_notice_terms_start)
+string(SUBSTRING "${_hanoi_notice_text}" ${_hanoi_notice_terms_start} -1 _hanoi_notice_terms)
+if(NOT _hanoi_sine_copyright OR NOT _hanoi_notice_terms STREQUAL _hanoi_terms)
+  message(FATAL_ERROR "NOTICE has no \"Copyright (c)\" line for src/sine.cpp or not LICENSE's terms")
+endif()
 string(STRIP "${_hanoi_terms}" _hanoi_terms)
 string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" _hanoi_terms "${_hanoi_terms}")
 string(REPLACE "\n" "\n " _hanoi_terms "${_hanoi_terms}")
@@ -186,13 +197,17 @@ Files: *
 Copyright: @_hanoi_copyright@
 License: Expat
 
+Files: src/sine.cpp
+Copyright: @_hanoi_sine_copyright@
+License: Expat
+
 License: Expat
  @_hanoi_terms@
 ]] @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/doc/copyright" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
-# Both are read here, at configuration: a change to either configures again.
+# All three are read here, at configuration: a change to any configures again.
 set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             "${_hanoi_license}" "${_hanoi_changelog}")
+             "${_hanoi_license}" "${_hanoi_notice}" "${_hanoi_changelog}")
 
 # The Debian package: `cpack -G DEB` in the build folder.
 set(CPACK_GENERATOR "DEB")

@@ -31,7 +31,7 @@ printf 'machine: %s cores, %s, Linux %s\n' "$(nproc)" \
   "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)" "$(uname -r)"
 printf 'load average before the run: %s\n' "$(cut -d ' ' -f 1-3 /proc/loadavg)"
 
-run 'Synthesis: render_tone against a bare sinf loop over the same frames' "$build/bench/tone_bench"
+run 'Synthesis: render_tone against bare loops of its sine and of sinf over the same frames' "$build/bench/tone_bench"
 run 'Playback on the null backend: time beyond the note lengths' "$build/bench/playback_bench" 200
 run 'Start-up and peak memory against openal-info' \
   "$build/bench/startup_bench" "$PWD/$build/hanoi-chimes" "$(command -v openal-info)" 40

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
+
+#include "sine.hpp"
 
 // Every float step below is rounded to 32 bits on its own, in the order written: the build turns
 // off fused multiply-add contraction (-ffp-contract=off) and uses SSE or AVX arithmetic, which keeps
@@ -13,7 +14,8 @@ namespace {
 // Frames are made a block at a time: the sine arguments of the whole block, then their sines, then
 // the samples. The argument and sample loops make no calls and always run the full block, so the
 // compiler turns them into vector instructions; each lane rounds exactly as the scalar step would,
-// so the samples do not change. Only the sines are taken one by one.
+// so the samples do not change. Only the sines are taken one by one, with the project's own sine
+// (sine.hpp) rather than the C library's, which rounds differently from one system to another.
 constexpr std::size_t block_frames = 256;
 constexpr float two_pi = 6.2831855F;  // 2 pi held in single precision
 
@@ -48,7 +50,7 @@ std::optional<std::vector<Mono16>> render_tone(float frequency_hz, std::uint32_t
   for (std::size_t first = 0; first < total; first += block_frames) {
     sine_arguments(first, frequency_hz, values);
     const std::size_t count = std::min(block_frames, total - first);
-    for (std::size_t k = 0; k < count; ++k) values[k] = std::sin(values[k]);
+    for (std::size_t k = 0; k < count; ++k) values[k] = chime_sine(values[k]);
     std::fill(values.begin() + static_cast<std::ptrdiff_t>(count), values.end(), 0.0F);  // past the note's end
     for (std::size_t k = 0; k < block_frames; ++k) {
       samples[k].sample = static_cast<std::int16_t>(values[k] * 32767.0F);  // toward zero; |v| <= 32767 fits

@@ -142,12 +142,15 @@ check_installation() {
   gzip -dc "$changelog" | cmp -s - "$source_dir/packaging/changelog" ||
     fail "the installed changelog is not packaging/changelog"
 
-  # The copyright file carries LICENSE's copyright line and its whole terms as the Expat license's
-  # text: unindented, with " ." lines back to empty ones, the terms of LICENSE word for word.
+  # The copyright file carries LICENSE's copyright line, NOTICE's for src/sine.cpp, and LICENSE's
+  # whole terms as the Expat license's text: unindented, with " ." lines back to empty ones, the
+  # terms of LICENSE word for word.
   local copyright=$root/$docdir/copyright
   [ -f "$copyright" ] || fail "no copyright file at $copyright"
   grep -qxF "Copyright: $(sed -n 's/^Copyright (c) //p' "$source_dir/LICENSE")" "$copyright" ||
     fail "the copyright file does not have LICENSE's copyright line" "$copyright"
+  grep -qxF "Copyright: $(sed -n 's/^Copyright (c) //p' "$source_dir/NOTICE")" "$copyright" ||
+    fail "the copyright file does not have NOTICE's copyright line for src/sine.cpp" "$copyright"
   awk '/^License: Expat$/ && previous == "" { text = 1; previous = $0; next }
        text && /^ / { line = substr($0, 2); print (line == "." ? "" : line); next }
        text { exit }

@@ -1,0 +1,85 @@
+#include "sine.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <set>
+
+#include "chime.hpp"
+#include "tone.hpp"
+
+namespace {
+
+std::uint32_t bits_of(float value) { return std::bit_cast<std::uint32_t>(value); }
+
+/// Every pitch a move can sound.
+std::set<float> chime_pitches() {
+  std::set<float> pitches;
+  for (int code = -3; code <= 3; ++code) {
+    if (const auto notes = chime_notes(static_cast<std::int8_t>(code))) {
+      pitches.insert(notes->first_hz);
+      pitches.insert(notes->second_hz);
+    }
+  }
+  return pitches;
+}
+
+// Every argument of every frame of the longest note at each pitch: 26 million sines. Where the C
+// library is glibc, each equals its sinf; on every system, their hash is the one glibc's give.
+TEST(ChimeSine, EveryNoteArgumentGivesGlibcsSine) {
+  const std::set<float> pitches = chime_pitches();
+  ASSERT_EQ(pitches.size(), 6U);
+  std::uint64_t hash = 0xcbf29ce484222325;  // FNV-1a, a 32-bit word at a time
+  std::uint64_t differences = 0;
+  for (const float frequency_hz : pitches) {
+    for (std::uint32_t frame = 0; frame < tone_frame_count(max_tone_length_ms); ++frame) {
+      // The argument as render_tone makes it, every step rounded to single precision.
+      const float argument = 6.2831855F * static_cast<float>(frame) * frequency_hz / 44100.0F;
+      const std::uint32_t sine = bits_of(chime_sine(argument));
+      hash = (hash ^ sine) * 0x100000001b3;
+#ifdef __GLIBC__
+      if (sine != bits_of(std::sin(argument)) && ++differences <= 5) {
+        ADD_FAILURE() << frequency_hz << " Hz, frame " << frame << ": sine of " << std::hexfloat << argument << " is "
+                      << chime_sine(argument) << ", the C library's " << std::sin(argument);
+      }
+#endif
+    }
+  }
+  EXPECT_EQ(differences, 0U);
+  EXPECT_EQ(hash, 0x63564e518a6af99eU);
+}
+
+#ifdef __GLIBC__
+// One argument or more from each way the sine is worked out, both signs, and the ends of each.
+TEST(ChimeSine, EveryRangeGivesGlibcsSine) {
+  const float tiniest = std::numeric_limits<float>::denorm_min();
+  const float largest = std::numeric_limits<float>::max();
+  for (const float argument :
+       {0.0F, tiniest, 0x1.fffffep-13F, 0x1p-12F, 0.5F, 0x1.7ffffep-1F, 0x1.8p-1F, 0x1.921FB6p-1F, 1.0F, 3.0F,
+        0x1.921FB6p+1F, 100.0F, 0x1.dffffep+6F, 120.0F, 1000.5F, 269076.0F, 0x1p+30F, 1e20F, largest}) {
+    for (const float signed_argument : {argument, -argument}) {
+      EXPECT_EQ(bits_of(chime_sine(signed_argument)), bits_of(std::sin(signed_argument)))
+          << std::hexfloat << signed_argument;
+    }
+  }
+}
+#endif
+
+// The C library picks a variant by processor. The one for processors with fused multiply-add
+// rounds these two arguments the other way; chime_sine must round as the plain one does, on any
+// processor and with any compiler.
+TEST(ChimeSine, RoundsEveryStepOnItsOwn) {
+  EXPECT_EQ(chime_sine(0x1.ab6152p+5F), -0x1.fa115p-7F);
+  EXPECT_EQ(chime_sine(0x1.d0f4aap+6F), -0x1.a44af6p-20F);
+}
+
+TEST(ChimeSine, InfinityAndNanGiveNan) {
+  EXPECT_TRUE(std::isnan(chime_sine(std::numeric_limits<float>::infinity())));
+  EXPECT_TRUE(std::isnan(chime_sine(-std::numeric_limits<float>::infinity())));
+  EXPECT_TRUE(std::isnan(chime_sine(std::numeric_limits<float>::quiet_NaN())));
+}
+
+}  // namespace
