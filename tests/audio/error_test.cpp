@@ -58,11 +58,22 @@ TEST(AudioErrors, SameNumberDifferentLayer) {
 }
 
 TEST(AudioErrors, UnknownCodesKeepTheirValueWithTheirSign) {
-  for (const std::int32_t code : {1, 0xA000, 0xA006, -1, -40961, 2147483647, -2147483647 - 1}) {
-    EXPECT_EQ(map_alc_code(code), AudioError::unknown_alc_error(code));
-    EXPECT_EQ(map_al_code(code), AudioError::unknown_al_error(code));
-    EXPECT_EQ(map_al_code(code).debug(), "UnknownAlError(" + std::to_string(code) + ")");
-    EXPECT_EQ(map_alc_code(code).debug(), "UnknownAlcError(" + std::to_string(code) + ")");
+  const struct {
+    std::int32_t code;
+    std::string alc;
+    std::string al;
+  } cases[] = {
+      {1, "UnknownAlcError(1)", "UnknownAlError(1)"},
+      {0xA000, "UnknownAlcError(40960)", "UnknownAlError(40960)"},
+      {0xA006, "UnknownAlcError(40966)", "UnknownAlError(40966)"},
+      {-1, "UnknownAlcError(-1)", "UnknownAlError(-1)"},
+      {-40961, "UnknownAlcError(-40961)", "UnknownAlError(-40961)"},
+      {2147483647, "UnknownAlcError(2147483647)", "UnknownAlError(2147483647)"},
+      {-2147483647 - 1, "UnknownAlcError(-2147483648)", "UnknownAlError(-2147483648)"},
+  };
+  for (const auto& [code, alc, al] : cases) {
+    EXPECT_EQ(map_alc_code(code).debug(), alc);
+    EXPECT_EQ(map_al_code(code).debug(), al);
   }
 }
 
