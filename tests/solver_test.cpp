@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/call_record.hpp"
 #include "support/recording_player.hpp"
 
 namespace {
@@ -18,7 +19,7 @@ struct Move {
 };
 
 struct SolvedRun {
-  std::vector<std::string> lines;
+  Lines lines;
   std::vector<RecordingPlayer::Note> notes;
 };
 
@@ -32,6 +33,8 @@ SolvedRun solve(std::uint32_t n) {
   return run;
 }
 
+/// The moves of a run's lines, each line read by its format; its exact text is pinned by the
+/// tests of small towers.
 std::vector<Move> moves_of(const SolvedRun& run) {
   std::vector<Move> moves;
   for (const std::string& line : run.lines) {
@@ -41,8 +44,6 @@ std::vector<Move> moves_of(const SolvedRun& run) {
     unsigned to = 0;
     EXPECT_EQ(std::sscanf(line.c_str(), "Moving disc size %u/%u from %u to %u", &lo, &hi, &from, &to), 4) << line;
     EXPECT_EQ(lo, hi) << line;
-    EXPECT_EQ(line,
-              move_line(lo, hi, static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)).substr(0, line.size()));
     moves.push_back({lo, static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to)});
   }
   return moves;
@@ -53,15 +54,11 @@ TEST(Solver, MoveLineText) {
   EXPECT_EQ(move_line(4294967295U, 4294967295U, 3, 2), "Moving disc size 4294967295/4294967295 from 3 to 2\n");
 }
 
-TEST(Solver, SmallTowersMoveInSolutionOrder) {
-  EXPECT_EQ(moves_of(solve(1)), (std::vector<Move>{{1, 1, 3}}));
-  EXPECT_EQ(moves_of(solve(2)), (std::vector<Move>{{1, 1, 2}, {2, 1, 3}, {1, 2, 3}}));
-  EXPECT_EQ(moves_of(solve(3)),
-            (std::vector<Move>{{1, 1, 3}, {2, 1, 2}, {1, 3, 2}, {3, 1, 3}, {1, 2, 1}, {2, 2, 3}, {1, 1, 3}}));
-  const SolvedRun three = solve(3);
-  std::string text;
-  for (const auto& line : three.lines) text += line + "\n";
-  EXPECT_EQ(text.substr(0, 66), "Moving disc size 1/1 from 1 to 3\nMoving disc size 2/2 from 1 to 2\n");
+TEST(Solver, SmallTowersPrintTheirSolution) {
+  EXPECT_EQ(solve(1).lines, Lines{"Moving disc size 1/1 from 1 to 3"});
+  EXPECT_EQ(solve(2).lines, (Lines{"Moving disc size 1/1 from 1 to 2", "Moving disc size 2/2 from 1 to 3",
+                                   "Moving disc size 1/1 from 2 to 3"}));
+  EXPECT_EQ(solve(3).lines, three_disc_moves);
 }
 
 TEST(Solver, EightDiscs) {
