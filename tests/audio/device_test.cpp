@@ -122,14 +122,6 @@ TEST_F(OutputDevice, ADeviceBelowVersionOneOneIsClosedAgain) {
   }
 }
 
-TEST_F(OutputDevice, WithoutEfxSourcesGetNoSendQuery) {
-  fake_.configure("device_extensions=ALC_ENUMERATE_ALL_EXT");
-  const AudioLibrary library = load();
-  const auto device = open_device(library);
-  ASSERT_TRUE(device.has_value());
-  EXPECT_EQ(device->extensions().efx.max_auxiliary_sends, std::nullopt);
-}
-
 TEST_F(OutputDevice, TheLastHandleClosesTheDeviceThenLetsGoOfTheLibrary) {
   std::optional<PlaybackDevice> device;
   {
