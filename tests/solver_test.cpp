@@ -61,13 +61,18 @@ TEST(Solver, SmallTowersPrintTheirSolution) {
   EXPECT_EQ(solve(3).lines, three_disc_moves);
 }
 
-TEST(Solver, EightDiscs) {
-  const auto moves = moves_of(solve(8));
+TEST(Solver, DefaultRunOfEightDiscsMakes255MovesAnd510NotesOf57Point2Seconds) {
+  const SolvedRun run = solve(8);
+  const auto moves = moves_of(run);
   ASSERT_EQ(moves.size(), 255U);
   EXPECT_EQ(moves[127], (Move{8, 1, 3}));  // the middle move takes the largest disc across
   std::vector<int> moves_per_disc(9);
   for (const Move& move : moves) ++moves_per_disc.at(move.disc);
   for (std::uint32_t disc = 1; disc <= 8; ++disc) EXPECT_EQ(moves_per_disc[disc], 1 << (8 - disc)) << disc;
+  ASSERT_EQ(run.notes.size(), 510U);
+  std::uint64_t total_ms = 0;
+  for (const auto& note : run.notes) total_ms += note.length_ms;
+  EXPECT_EQ(total_ms, 57200U);
 }
 
 TEST(Solver, FirstMoveGoesToPegThreeForOddCountsAndPegTwoForEven) {
@@ -117,14 +122,6 @@ TEST(Solver, EveryLineIsFollowedByItsTwoNotesBeforeTheNextLine) {
       EXPECT_EQ(heard.length_ms, 100U);
     }
   }
-}
-
-TEST(Solver, DefaultRunPlays510NotesOf57Point2Seconds) {
-  const SolvedRun run = solve(8);
-  ASSERT_EQ(run.notes.size(), 510U);
-  std::uint64_t total_ms = 0;
-  for (const auto& note : run.notes) total_ms += note.length_ms;
-  EXPECT_EQ(total_ms, 57200U);
 }
 
 }  // namespace
