@@ -43,7 +43,6 @@ TEST(Tone, FrameCountIsLengthTimesRateInWholeFrames) {
   EXPECT_EQ(render_tone(440.0F, 0)->size(), 0U);
   EXPECT_EQ(render_tone(440.0F, 1)->size(), 44U);
   EXPECT_EQ(render_tone(440.0F, 300)->size(), 13230U);
-  EXPECT_EQ(tone_frame_count(max_tone_length_ms), 4294943U);
 }
 
 TEST(Tone, LongestNoteRendersAndLongerIsRefused) {
