@@ -19,8 +19,6 @@ struct Signal {
   // The data chunk declared more bytes than the file holds, or no length at all (a recorder that
   // never went back to write it): `samples` is every whole frame the file does hold.
   bool truncated = false;
-
-  double duration_s() const { return sample_rate > 0.0 ? static_cast<double>(samples.size()) / sample_rate : 0.0; }
 };
 
 // Decodes a RIFF/WAVE image in the one format the tests' OpenAL Soft configuration records:
