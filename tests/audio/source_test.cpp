@@ -16,15 +16,6 @@ TEST(FrameBytes, TheSizeMustFitOpenAlsSignedSize) {
   EXPECT_EQ(frame_bytes(SIZE_MAX), std::nullopt);
 }
 
-TEST_F(SourcesBuffers, AnOversizedNoteIsRefusedBeforeAnyOpenAlCallButTheNewNameGoesAgain) {
-  const AudioContext context = make_context(load());
-  const std::size_t first = mark();
-  EXPECT_EQ(outcome(create_buffer(context, std::vector<Mono16>(1073741824), 44100)), "InvalidValue");
-  EXPECT_EQ(functions_of(without_make_current(record_since(first))),
-            (Lines{"alGenBuffers", "alGetError", "alDeleteBuffers"}));
-  EXPECT_EQ(fake_.live_buffers(), 0U);
-}
-
 TEST_F(SourcesBuffers, AnEmptyNoteStoresZeroBytes) {
   const AudioContext context = make_context(load());
   const std::size_t first = mark();
