@@ -14,7 +14,7 @@ using wav::testing::fmt_chunk;
 using wav::testing::riff;
 using wav::testing::wav_image;
 
-TEST(WavFile, DecodesTheLoudestChannelOfTheRecordedFormat) {
+TEST(WavFile, DecodesTheLoudestChannelOfTheRecordedFormats) {
   // Full scale both ways, then a tone at two levels: a source to one side is louder on that side.
   const std::vector<double> values{-32768.0 / 32767, 1.0, 0.0, 0.5, -0.25};
   for (const unsigned louder : {0U, 1U}) {
@@ -32,6 +32,11 @@ TEST(WavFile, DecodesTheLoudestChannelOfTheRecordedFormat) {
     EXPECT_FALSE(signal->truncated);
     EXPECT_EQ(signal->samples, (std::vector<float>{-1.0F, 32767.0F / 32768, 0.0F, 16384.0F / 32768, -8192.0F / 32768}));
   }
+  // The wave writer's own default, which scripts/record.sh keeps: 32-bit floats, read as they are.
+  const auto floats = parse_wav(wav_image({0.25, -0.5, 1.0, -1.0, 0.1, 0.2}, {.sample_format = 3, .bits = 32}));
+  ASSERT_TRUE(floats) << floats.error();
+  EXPECT_EQ(floats->channel, 1U);
+  EXPECT_EQ(floats->samples, (std::vector<float>{-0.5F, -1.0F, 0.2F}));
 }
 
 TEST(WavFile, SkipsOtherChunksIncludingPaddedOnes) {
@@ -103,8 +108,7 @@ TEST(WavFile, RefusesAnyOtherFormatOrDamagedFileSayingWhatItFound) {
     std::string what;
     std::vector<std::byte> image;
   } cases[] = {
-      // OpenAL Soft's wave writer records this when nothing pins its sample type.
-      {"32-bit float", with_fmt(fmt_chunk({.sample_format = 3, .bits = 32}))},
+      {"64-bit float", with_fmt(fmt_chunk({.sample_format = 3, .bits = 64}))},
       {"24 bits", bits24},
       {"1 channel", with_fmt(fmt_chunk({.channels = 1}))},
       {"48000 Hz", with_fmt(fmt_chunk({.rate = 48000}))},
@@ -124,8 +128,10 @@ TEST(WavFile, RefusesAnyOtherFormatOrDamagedFileSayingWhatItFound) {
   // The message says what was found, so that a recording made in another format says how.
   const auto other_format = parse_wav(bits24);
   ASSERT_FALSE(other_format);
-  EXPECT_EQ(other_format.error(),
-            "expected 16-bit integer PCM, 2 channels at 44100 Hz; got 24-bit integer PCM, 2 channels at 44100 Hz");
+  EXPECT_EQ(
+      other_format.error(),
+      "expected 16-bit integer PCM or 32-bit float, 2 channels at 44100 Hz; got 24-bit integer PCM, 2 channels at "
+      "44100 Hz");
 }
 
 TEST(WavFile, ReportsAMissingFile) {
