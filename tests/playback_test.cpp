@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "fatal.hpp"
@@ -139,12 +140,14 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
     SCOPED_TRACE(rule);
     const AudioContext context = fresh_context(rule);
     std::vector<std::uint32_t> waits;
-    const std::size_t first = mark() + 5;  // after the device's and the source's calls
+    const std::size_t first = mark();
     testing::internal::CaptureStderr();
     EXPECT_THROW(render_and_play(context, 440.0F, 100, NoWait{&waits}), FatalStop);
     const std::string report = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(report.starts_with(required_report_lead + debug_form + ", at src/playback.cpp:")) << report;
-    EXPECT_EQ(functions_of(without_make_current(record_since(first))), calls);
+    // From the buffer on: the device's and the source's calls before it are another test's.
+    const Lines functions = functions_of(without_make_current(record_since(first)));
+    EXPECT_EQ(Lines(std::find(functions.begin(), functions.end(), "alGenBuffers"), functions.end()), calls);
     EXPECT_TRUE(waits.empty());
     EXPECT_EQ(fake_.live_sources(), 0U);
     EXPECT_EQ(fake_.live_buffers(), 0U);

@@ -57,17 +57,14 @@ void expect_fatal_report(const ProgramRun& run, const std::string& debug_form) {
 }
 
 TEST(Program, BadDiscCountStopsBeforeAnythingElse) {
+  // One count for each check the program makes before any audio work: it parses, it is in range,
+  // it is text. Which texts each check refuses, and their debug forms, the disc-count and text
+  // tests pin.
   const struct {
     std::string argument;
     std::string debug_form;
   } cases[] = {
-      {"", "Empty"},
-      {"+", "Empty"},
-      {"-1", "InvalidDigit"},
-      {" 5", "InvalidDigit"},
-      {"1e3", "InvalidDigit"},
-      {"4294967296", "Overflow"},
-      {"0", "OutOfRange { count: 0, min: 1, max: 64 }"},
+      {"", "Empty"},  // an empty argument is a count that does not parse, not a missing one
       {"65", "OutOfRange { count: 65, min: 1, max: 64 }"},
       {"caf\xC3", R"("caf\xC3")"},
   };
@@ -90,15 +87,9 @@ TEST(Program, ThreeDiscsWithTheNullBackend) {
   EXPECT_EQ(run.memcheck, "");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out,
-            "Found device: No Output\n"
-            "Moving disc size 1/1 from 1 to 3\n"
-            "Moving disc size 2/2 from 1 to 2\n"
-            "Moving disc size 1/1 from 3 to 2\n"
-            "Moving disc size 3/3 from 1 to 3\n"
-            "Moving disc size 1/1 from 2 to 1\n"
-            "Moving disc size 2/2 from 2 to 3\n"
-            "Moving disc size 1/1 from 1 to 3\n");
+  std::string expected = "Found device: No Output\n";
+  for (const std::string& line : three_disc_moves) expected += line + "\n";
+  EXPECT_EQ(run.out, expected);
 }
 
 TEST(Program, OneDiscWithLeadingPlusAndZeros) {

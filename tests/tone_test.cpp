@@ -43,17 +43,15 @@ TEST(Tone, FrameCountIsLengthTimesRateInWholeFrames) {
   EXPECT_EQ(render_tone(440.0F, 0)->size(), 0U);
   EXPECT_EQ(render_tone(440.0F, 1)->size(), 44U);
   EXPECT_EQ(render_tone(440.0F, 300)->size(), 13230U);
-  EXPECT_EQ(tone_frame_count(max_tone_length_ms), 4294943U);
 }
 
 TEST(Tone, LongestNoteRendersAndLongerIsRefused) {
   const auto longest = render_tone(261.63F, max_tone_length_ms);
   ASSERT_TRUE(longest.has_value());
   EXPECT_EQ(longest->size(), 4294943U);
-  const auto [low, high] =
-      std::minmax_element(longest->begin(), longest->end(), [](Mono16 a, Mono16 b) { return a.sample < b.sample; });
+  const auto low =
+      std::min_element(longest->begin(), longest->end(), [](Mono16 a, Mono16 b) { return a.sample < b.sample; });
   EXPECT_GE(low->sample, -32767);  // -32768 never occurs
-  EXPECT_LE(high->sample, 32767);
   EXPECT_EQ(render_tone(261.63F, max_tone_length_ms + 1), std::nullopt);
   EXPECT_EQ(render_tone(261.63F, 4294967295U), std::nullopt);
 }

@@ -9,61 +9,48 @@ namespace {
 
 using Kind = AudioError::Kind;
 
-TEST(AudioErrors, EveryKindHasItsTextAndDebugForm) {
-  const struct {
-    AudioError error;
-    std::string text;
-    std::string debug;
-  } cases[] = {
-      {Kind::InvalidDevice, "AUDIO ERROR: ALC Invalid Device", "InvalidDevice"},
-      {Kind::InvalidContext, "AUDIO ERROR: ALC Invalid Context", "InvalidContext"},
-      {Kind::InvalidName, "AUDIO ERROR: AL Invalid Name", "InvalidName"},
-      {Kind::InvalidEnum, "AUDIO ERROR: ALC Invalid Enum", "InvalidEnum"},
-      {Kind::InvalidValue, "AUDIO ERROR: ALC Invalid Value", "InvalidValue"},
-      {Kind::InvalidOperation, "AUDIO ERROR: AL Invalid Operation", "InvalidOperation"},
-      {Kind::OutOfMemory, "AUDIO ERROR: ALC Out of Memory", "OutOfMemory"},
-      {AudioError::unknown_alc_error(0xA006), "AUDIO ERROR: Unknown ALC error", "UnknownAlcError(40966)"},
-      {AudioError::unknown_al_error(-7), "AUDIO ERROR: Unknown AL error", "UnknownAlError(-7)"},
-      {AudioError::unsupported_version(1, 0), "AUDIO ERROR: Unsupported Version",
-       "UnsupportedVersion { major: 1, minor: 0 }"},
-      {AudioError::unsupported_version(-2, 17), "AUDIO ERROR: Unsupported Version",
-       "UnsupportedVersion { major: -2, minor: 17 }"},
-      {Kind::ExtensionNotPresent, "AUDIO ERROR: Extension Not Present", "ExtensionNotPresent"},
-      {Kind::NullError, "AUDIO ERROR: Return value is NULL with no error code", "NullError"},
-      {Kind::WrongDevice, "AUDIO ERROR: Resource used on wrong device", "WrongDevice"},
-      {Kind::WrongContext, "AUDIO ERROR: Resource used on wrong device", "WrongContext"},
-  };
-  for (const auto& [error, text, debug] : cases) {
-    EXPECT_EQ(error.text(), text) << debug;
-    EXPECT_EQ(error.debug(), debug);
-  }
-}
-
 TEST(AudioErrors, SameNumberDifferentLayer) {
+  // The debug forms are what fatal reports show. An AL error's text is what a note that cannot be
+  // played prints; three of them read "ALC", as the kind does not record its layer.
   const struct {
     std::int32_t code;
-    AudioError alc;
-    AudioError al;
+    std::string alc;
+    std::string al;
+    std::string al_text;
   } cases[] = {
-      {0xA001, Kind::InvalidDevice, Kind::InvalidName}, {0xA002, Kind::InvalidContext, Kind::InvalidEnum},
-      {0xA003, Kind::InvalidEnum, Kind::InvalidValue},  {0xA004, Kind::InvalidValue, Kind::InvalidOperation},
-      {0xA005, Kind::OutOfMemory, Kind::OutOfMemory},
+      {0xA001, "InvalidDevice", "InvalidName", "AUDIO ERROR: AL Invalid Name"},
+      {0xA002, "InvalidContext", "InvalidEnum", "AUDIO ERROR: ALC Invalid Enum"},
+      {0xA003, "InvalidEnum", "InvalidValue", "AUDIO ERROR: ALC Invalid Value"},
+      {0xA004, "InvalidValue", "InvalidOperation", "AUDIO ERROR: AL Invalid Operation"},
+      {0xA005, "OutOfMemory", "OutOfMemory", "AUDIO ERROR: ALC Out of Memory"},
   };
-  for (const auto& [code, alc, al] : cases) {
-    EXPECT_EQ(map_alc_code(code), alc) << code;
-    EXPECT_EQ(map_al_code(code), al) << code;
+  for (const auto& [code, alc, al, al_text] : cases) {
+    EXPECT_EQ(map_alc_code(code).debug(), alc) << code;
+    EXPECT_EQ(map_al_code(code).debug(), al) << code;
+    EXPECT_EQ(map_al_code(code).text(), al_text) << code;
   }
-  EXPECT_EQ(map_al_code(0xA005).text(), "AUDIO ERROR: ALC Out of Memory");
-  EXPECT_EQ(map_al_code(0xA003).text(), "AUDIO ERROR: ALC Invalid Value");
 }
 
 TEST(AudioErrors, UnknownCodesKeepTheirValueWithTheirSign) {
-  for (const std::int32_t code : {1, 0xA000, 0xA006, -1, -40961, 2147483647, -2147483647 - 1}) {
-    EXPECT_EQ(map_alc_code(code), AudioError::unknown_alc_error(code));
-    EXPECT_EQ(map_al_code(code), AudioError::unknown_al_error(code));
-    EXPECT_EQ(map_al_code(code).debug(), "UnknownAlError(" + std::to_string(code) + ")");
-    EXPECT_EQ(map_alc_code(code).debug(), "UnknownAlcError(" + std::to_string(code) + ")");
+  const struct {
+    std::int32_t code;
+    std::string alc;
+    std::string al;
+  } cases[] = {
+      {1, "UnknownAlcError(1)", "UnknownAlError(1)"},
+      {0xA000, "UnknownAlcError(40960)", "UnknownAlError(40960)"},
+      {0xA006, "UnknownAlcError(40966)", "UnknownAlError(40966)"},
+      {-1, "UnknownAlcError(-1)", "UnknownAlError(-1)"},
+      {-40961, "UnknownAlcError(-40961)", "UnknownAlError(-40961)"},
+      {2147483647, "UnknownAlcError(2147483647)", "UnknownAlError(2147483647)"},
+      {-2147483647 - 1, "UnknownAlcError(-2147483648)", "UnknownAlError(-2147483648)"},
+  };
+  for (const auto& [code, alc, al] : cases) {
+    EXPECT_EQ(map_alc_code(code).debug(), alc);
+    EXPECT_EQ(map_al_code(code).debug(), al);
   }
+  // A version a broken library reports keeps its sign too.
+  EXPECT_EQ(AudioError::unsupported_version(-2, 17).debug(), "UnsupportedVersion { major: -2, minor: 17 }");
 }
 
 TEST(AudioErrors, IoShowsTheOsErrorAndItsCategoryText) {

@@ -245,14 +245,4 @@ TEST_F(LibraryLoading, EveryHandleCopyKeepsTheLibraryOpen) {
   EXPECT_EQ(loader_spy::events().size(), 1U);
 }
 
-TEST_F(LibraryLoading, ADeviceKeepsTheLibraryOpenAfterItsHandleGoes) {
-  std::optional<AudioLibrary> library(load());
-  std::optional<PlaybackDevice> device(*open_device(*library));
-  library.reset();
-  EXPECT_EQ(loader_spy::events().size(), 1U);
-  device.reset();
-  EXPECT_EQ(loader_spy::events(), (Lines{"open " + fake_openal_path, "close " + fake_openal_path}));
-  EXPECT_EQ(fake_.calls().back(), "alcCloseDevice(dev1) = 1");  // closed before the library went
-}
-
 }  // namespace

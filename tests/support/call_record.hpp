@@ -39,6 +39,12 @@ inline Lines without_make_current(const Lines& calls) {
 /// the record cannot show).
 inline const Lines release_of_a_run{"alcSetThreadContext", "alcDestroyContext", "alcCloseDevice"};
 
+/// The lines a run of 3 discs prints after its device line: the solution, one move a line.
+inline const Lines three_disc_moves{"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2",
+                                    "Moving disc size 1/1 from 3 to 2", "Moving disc size 3/3 from 1 to 3",
+                                    "Moving disc size 1/1 from 2 to 1", "Moving disc size 2/2 from 2 to 3",
+                                    "Moving disc size 1/1 from 1 to 3"};
+
 /// `first`, then `then`.
 inline Lines joined(Lines first, const Lines& then) {
   first.insert(first.end(), then.begin(), then.end());

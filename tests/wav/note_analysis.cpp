@@ -7,6 +7,16 @@
 namespace wav {
 namespace {
 
+// A sample counts as silent at or below this fraction of the recording's peak magnitude.
+constexpr double silence_level = 0.01;
+// Silent samples for at least this long separate two sounding stretches. Shorter runs occur inside
+// any tone at its zero crossings (about 0.003 / frequency seconds at the silence level).
+constexpr double min_gap_s = 0.0005;
+// A period that differs from the running one by more than this fraction starts a new note.
+constexpr double pitch_tolerance = 0.005;
+// A steady pitch must last this many periods to count as a note.
+constexpr std::size_t min_periods = 3;
+
 struct Stretch {
   std::size_t begin = 0;  // first sounding sample
   std::size_t end = 0;    // one past the last sounding sample
@@ -55,10 +65,10 @@ struct Run {
   std::size_t last = 0;
 };
 
-// Splits crossings into runs whose periods stay within `tolerance` of the run's mean period.
+// Splits crossings into runs whose periods stay within `pitch_tolerance` of the run's mean period.
 // Periods that fit no run of at least `min_periods` (the ragged ones where one tone gives way to
 // the next) belong to no run.
-std::vector<Run> steady_runs(const std::vector<double>& c, double tolerance, std::size_t min_periods) {
+std::vector<Run> steady_runs(const std::vector<double>& c) {
   std::vector<Run> runs;
   std::size_t first = 0;
   while (first + 1 < c.size()) {
@@ -67,7 +77,7 @@ std::vector<Run> steady_runs(const std::vector<double>& c, double tolerance, std
     while (last + 1 < c.size()) {
       const double mean = sum / static_cast<double>(last - first);
       const double period = c[last + 1] - c[last];
-      if (std::fabs(period - mean) > tolerance * mean) break;
+      if (std::fabs(period - mean) > pitch_tolerance * mean) break;
       sum += period;
       ++last;
     }
@@ -145,20 +155,19 @@ std::size_t handover(std::span<const float> x, std::size_t from, std::size_t to,
 
 }  // namespace
 
-std::vector<HeardNote> find_notes(std::span<const float> samples, double sample_rate, const NoteSearch& search) {
+std::vector<HeardNote> find_notes(std::span<const float> samples, double sample_rate) {
   std::vector<HeardNote> notes;
   if (!(sample_rate > 0.0) || samples.empty()) return notes;
   float peak = 0.0F;
   for (float v : samples) peak = std::max(peak, std::fabs(v));
   if (!(peak > 0.0F)) return notes;
 
-  const auto level = static_cast<float>(search.silence_level * peak);
-  const auto min_gap = std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(search.min_gap_s * sample_rate)));
-  const std::size_t min_periods = std::max<std::size_t>(3, search.min_periods);
+  const auto level = static_cast<float>(silence_level * peak);
+  const auto min_gap = std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(min_gap_s * sample_rate)));
 
   for (const Stretch& stretch : sounding_stretches(samples, level, min_gap)) {
     const std::vector<double> c = rising_crossings(samples, stretch, level);
-    const std::vector<Run> runs = steady_runs(c, search.pitch_tolerance, min_periods);
+    const std::vector<Run> runs = steady_runs(c);
 
     // The crossing at either end of a run that meets another tone may be a crossing of that
     // tone which happened to land in step: leave it out of the fit.
@@ -184,10 +193,6 @@ std::vector<HeardNote> find_notes(std::span<const float> samples, double sample_
       note.start_s = static_cast<double>(begin) / sample_rate;
       note.length_s = static_cast<double>(end - begin) / sample_rate;
       note.frequency_hz = sample_rate / tones[r].period;
-      note.periods = fitted[r].last - fitted[r].first;
-      for (std::size_t i = begin; i < end; ++i) {
-        note.peak = std::max(note.peak, static_cast<double>(std::fabs(samples[i])));
-      }
       notes.push_back(note);
       begin = end;
     }
@@ -195,8 +200,6 @@ std::vector<HeardNote> find_notes(std::span<const float> samples, double sample_
   return notes;
 }
 
-std::vector<HeardNote> find_notes(const Signal& signal, const NoteSearch& search) {
-  return find_notes(signal.samples, signal.sample_rate, search);
-}
+std::vector<HeardNote> find_notes(const Signal& signal) { return find_notes(signal.samples, signal.sample_rate); }
 
 }  // namespace wav

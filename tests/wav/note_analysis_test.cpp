@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+#include "chime.hpp"
+#include "tone.hpp"
 #include "wav_builder.hpp"
 
 namespace {
@@ -52,7 +54,6 @@ void expect_chime(const std::vector<wav::HeardNote>& notes, const Chime& chime) 
     EXPECT_NEAR(notes[i].frequency_hz, chime.pitches[i], 0.002);
     EXPECT_NEAR(notes[i].start_s * rate, static_cast<double>(chime.starts[i]), 1.0);
     EXPECT_NEAR(notes[i].length_s * rate, static_cast<double>(chime.lengths[i]), 2.0);
-    EXPECT_NEAR(notes[i].peak, 0.06, 0.001);
   }
 }
 
@@ -90,12 +91,15 @@ TEST(NoteAnalysis, MeasuresShiftedProgramTonesWellUnderATenthOfAHertz) {
   // The program's 16-bit notes, stepped through at a pitch a little below 1 with linear
   // interpolation, as a mixer does to apply a Doppler shift.
   const double step = 4091.0 / 4096.0;
-  for (const float hz : {261.63F, 293.66F, 329.63F, 349.23F, 392.0F, 440.0F}) {
+  std::vector<float> pitches;  // the six of the chimes
+  for (std::int8_t code = 1; code <= 3; ++code) {
+    pitches.insert(pitches.end(), {chime_notes(code)->first_hz, chime_notes(code)->second_hz});
+  }
+  for (const float hz : pitches) {
+    const std::vector<Mono16> frames = render_tone(hz, 100).value();
     std::vector<float> note;
-    for (int i = 0; i < 4410; ++i) {
-      const float x = ((6.2831855F * static_cast<float>(i)) * hz) / 44100.0F;
-      note.push_back(static_cast<float>(static_cast<std::int16_t>(std::trunc(32767.0F * std::sin(x)))) / 32768.0F);
-    }
+    note.reserve(frames.size());
+    for (const Mono16 frame : frames) note.push_back(static_cast<float>(frame.sample) / 32768.0F);
     std::vector<float> heard;
     for (double pos = 0.0; pos + 1.0 < static_cast<double>(note.size()); pos += step) {
       const auto i = static_cast<std::size_t>(pos);

@@ -1,8 +1,10 @@
 #pragma once
 
-// Builds WAV images in memory for the reader's and the note finder's tests, in the format the
-// tests record: 16-bit integer PCM, 2 channels at 44100 Hz, with an extensible header.
+// Builds WAV images in memory for the reader's and the note finder's tests, as OpenAL Soft's wave
+// writer records them: 2 channels at 44100 Hz with an extensible header, in 16-bit integer PCM
+// unless told.
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -46,10 +48,16 @@ inline std::vector<std::byte> fmt_chunk(const Header& h = {}) {
   return fmt;
 }
 
-/// Interleaved samples, full scale = 1, as 16-bit integers.
-inline std::vector<std::byte> data_chunk(const std::vector<double>& interleaved) {
+/// Interleaved samples, full scale = 1, as 16-bit integers or, for sample format 3, 32-bit floats.
+inline std::vector<std::byte> data_chunk(const std::vector<double>& interleaved, const Header& h = {}) {
   std::vector<std::byte> data;
-  for (double v : interleaved) put(data, static_cast<std::uint64_t>(std::lround(v * 32767.0)), 2);
+  for (double v : interleaved) {
+    if (h.sample_format == 3) {
+      put(data, std::bit_cast<std::uint32_t>(static_cast<float>(v)), 4);
+    } else {
+      put(data, static_cast<std::uint64_t>(std::lround(v * 32767.0)), 2);
+    }
+  }
   return data;
 }
 
@@ -70,8 +78,8 @@ inline std::vector<std::byte> riff(const std::vector<std::pair<const char*, std:
   return out;
 }
 
-inline std::vector<std::byte> wav_image(const std::vector<double>& interleaved) {
-  return riff({{"fmt ", fmt_chunk()}, {"data", data_chunk(interleaved)}});
+inline std::vector<std::byte> wav_image(const std::vector<double>& interleaved, const Header& h = {}) {
+  return riff({{"fmt ", fmt_chunk(h)}, {"data", data_chunk(interleaved, h)}});
 }
 
 }  // namespace wav::testing

@@ -1,19 +1,20 @@
 #include "wav_file.hpp"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace wav {
 namespace {
 
-// The format the tests record in; their OpenAL Soft configuration pins all three.
-constexpr unsigned recorded_bits = 16;
+// The formats read: the tests' OpenAL Soft configuration pins 16-bit samples, 2 channels and
+// 44100 Hz; scripts/record.sh leaves the wave writer its default samples, 32-bit float.
 constexpr unsigned recorded_channels = 2;
 constexpr std::uint32_t recorded_rate = 44100;
-constexpr unsigned frame_bytes = recorded_channels * recorded_bits / 8;
 
 constexpr std::uint16_t format_pcm = 0x0001;
 constexpr std::uint16_t format_float = 0x0003;
@@ -37,7 +38,7 @@ std::uint32_t u32(const std::byte* p) {
 
 bool has_id(const std::byte* p, const char (&id)[5]) { return std::memcmp(p, id, 4) == 0; }
 
-/// "16-bit integer PCM, 2 channels at 44100 Hz", for what is expected and what was found.
+/// What a fmt chunk describes: "24-bit integer PCM, 2 channels at 44100 Hz".
 std::string describe(std::uint16_t tag, unsigned bits, unsigned channels, std::uint32_t rate) {
   std::string samples = tag == format_pcm     ? std::to_string(bits) + "-bit integer PCM"
                         : tag == format_float ? std::to_string(bits) + "-bit float"
@@ -46,8 +47,9 @@ std::string describe(std::uint16_t tag, unsigned bits, unsigned channels, std::u
          std::to_string(rate) + " Hz";
 }
 
-/// Nothing when the "fmt " chunk describes the recorded format, else what is wrong with it.
-std::expected<void, std::string> check_format(std::span<const std::byte> chunk) {
+/// The sample format of the "fmt " chunk, 16-bit integer PCM or 32-bit float, when it describes a
+/// recorded format; else what is wrong with it.
+std::expected<std::uint16_t, std::string> check_format(std::span<const std::byte> chunk) {
   if (chunk.size() < 16) {
     return std::unexpected("fmt chunk is " + std::to_string(chunk.size()) + " bytes, needs at least 16");
   }
@@ -67,19 +69,28 @@ std::expected<void, std::string> check_format(std::span<const std::byte> chunk) 
   const std::uint32_t rate = u32(p + 4);
   const unsigned block_align = u16(p + 12);
   const unsigned bits = u16(p + 14);
-  if (tag != format_pcm || bits != recorded_bits || channels != recorded_channels || rate != recorded_rate) {
-    return std::unexpected("expected " + describe(format_pcm, recorded_bits, recorded_channels, recorded_rate) +
-                           "; got " + describe(tag, bits, channels, rate));
+  const bool known_samples = (tag == format_pcm && bits == 16) || (tag == format_float && bits == 32);
+  if (!known_samples || channels != recorded_channels || rate != recorded_rate) {
+    return std::unexpected("expected 16-bit integer PCM or 32-bit float, 2 channels at 44100 Hz; got " +
+                           describe(tag, bits, channels, rate));
   }
-  if (block_align != frame_bytes) {
+  if (block_align != channels * bits / 8) {
     return std::unexpected("block align " + std::to_string(block_align) + " does not match " +
                            std::to_string(channels) + " channels of " + std::to_string(bits) + " bits");
   }
-  return {};
+  return tag;
 }
 
-Signal decode(std::span<const std::byte> data, double sample_rate, unsigned channel_count, bool truncated) {
-  const std::size_t frames = data.size() / (2 * std::size_t{channel_count});
+/// Sample `index` of `data`, full scale = 1.
+double sample(std::span<const std::byte> data, std::uint16_t format, std::size_t index) {
+  if (format == format_float) return std::bit_cast<float>(u32(data.data() + 4 * index));
+  return static_cast<std::int16_t>(u16(data.data() + 2 * index)) / 32768.0;
+}
+
+Signal decode(std::span<const std::byte> data, std::uint16_t format, double sample_rate, unsigned channel_count,
+              bool truncated) {
+  const std::size_t sample_bytes = format == format_float ? 4 : 2;
+  const std::size_t frames = data.size() / (sample_bytes * channel_count);
   // Decode every channel first: the loudest one is kept. Averaging would be simpler, but the
   // channels of a positioned source are not copies of each other (a stereo encoding may shift
   // their phase), and a mix can partly cancel or dilute the tone; the loudest channel is an
@@ -88,7 +99,7 @@ Signal decode(std::span<const std::byte> data, double sample_rate, unsigned chan
   std::vector<double> energy(channel_count, 0.0);
   for (std::size_t i = 0; i < frames; ++i) {
     for (unsigned c = 0; c < channel_count; ++c) {
-      const double v = static_cast<std::int16_t>(u16(data.data() + 2 * (i * channel_count + c))) / 32768.0;
+      const double v = sample(data, format, i * channel_count + c);
       channels[c][i] = static_cast<float>(v);
       energy[c] += v * v;
     }
@@ -112,7 +123,7 @@ std::expected<Signal, std::string> parse_wav(std::span<const std::byte> bytes) {
   if (bytes.size() < 12 || !has_id(bytes.data(), "RIFF") || !has_id(bytes.data() + 8, "WAVE")) {
     return std::unexpected(std::string("not a RIFF/WAVE file"));
   }
-  bool format_seen = false;
+  std::optional<std::uint16_t> format;
   std::size_t pos = 12;
   while (bytes.size() - pos >= 8) {
     const std::byte* header = bytes.data() + pos;
@@ -121,33 +132,32 @@ std::expected<Signal, std::string> parse_wav(std::span<const std::byte> bytes) {
     const std::size_t available = bytes.size() - body;
 
     if (has_id(header, "data")) {
-      if (!format_seen) return std::unexpected(std::string("data chunk comes before the fmt chunk"));
+      if (!format) return std::unexpected(std::string("data chunk comes before the fmt chunk"));
       // Samples are the last thing a recorder writes, so a short file or an unset length means
       // the recording stopped early: keep what is there and say so.
       const bool unset = declared == length_unset_zero || declared == length_unset_ones;
       const bool short_file = declared > available;
       const std::size_t length = unset || short_file ? available : declared;
-      return decode(bytes.subspan(body, length), recorded_rate, recorded_channels, unset || short_file);
+      return decode(bytes.subspan(body, length), *format, recorded_rate, recorded_channels, unset || short_file);
     }
     if (declared > available) {
       return std::unexpected("chunk '" + std::string(reinterpret_cast<const char*>(header), 4) +
                              "' runs past the end of the file");
     }
     if (has_id(header, "fmt ")) {
-      if (auto checked = check_format(bytes.subspan(body, declared)); !checked) {
-        return std::unexpected(checked.error());
-      }
-      format_seen = true;
+      const auto checked = check_format(bytes.subspan(body, declared));
+      if (!checked) return std::unexpected(checked.error());
+      format = *checked;
     }
     // Chunks are padded to an even length.
     pos = body + declared + (declared & 1U);
     if (pos > bytes.size()) break;
   }
-  return std::unexpected(std::string(format_seen ? "no data chunk" : "no fmt chunk"));
+  return std::unexpected(std::string(format ? "no data chunk" : "no fmt chunk"));
 }
 
 Signal decode_pcm16(std::span<const std::byte> bytes, double sample_rate, unsigned channels) {
-  return decode(bytes, sample_rate, channels, false);
+  return decode(bytes, format_pcm, sample_rate, channels, false);
 }
 
 std::expected<Signal, std::string> read_wav(const std::filesystem::path& path) {

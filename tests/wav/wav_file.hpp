@@ -19,14 +19,13 @@ struct Signal {
   // The data chunk declared more bytes than the file holds, or no length at all (a recorder that
   // never went back to write it): `samples` is every whole frame the file does hold.
   bool truncated = false;
-
-  double duration_s() const { return sample_rate > 0.0 ? static_cast<double>(samples.size()) / sample_rate : 0.0; }
 };
 
-// Decodes a RIFF/WAVE image in the one format the tests' OpenAL Soft configuration records:
-// 16-bit integer PCM, 2 channels at 44100 Hz, with the extensible format header its wave writer
-// writes. Chunks other than "fmt " and "data" are skipped. Any other format, or anything that
-// cannot be decoded, is an error message saying what was found, never a crash.
+// Decodes a RIFF/WAVE image as OpenAL Soft's wave writer records it: 2 channels at 44100 Hz, with
+// its extensible format header, in 16-bit integer PCM (the tests' configuration pins it) or 32-bit
+// float (its default, which scripts/record.sh keeps). Chunks other than "fmt " and "data" are
+// skipped. Any other format, or anything that cannot be decoded, is an error message saying what
+// was found, never a crash.
 std::expected<Signal, std::string> parse_wav(std::span<const std::byte> bytes);
 
 // Decodes raw interleaved signed 16-bit little-endian PCM, as a sound server's pipe sink writes it;
