@@ -156,10 +156,6 @@ TEST(ProgramOnFake, AFailedContextCreationIsReportedAfterTheDeviceIsClosed) {
 }
 
 TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoAfterReleasingEverything) {
-  const Lines all_moves{"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2",
-                        "Moving disc size 1/1 from 3 to 2", "Moving disc size 3/3 from 1 to 3",
-                        "Moving disc size 1/1 from 2 to 1", "Moving disc size 2/2 from 2 to 3",
-                        "Moving disc size 1/1 from 1 to 3"};
   const struct {
     std::string name;
     std::string config;
@@ -190,7 +186,7 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoAfterReleasing
        "Failed to play sound: AUDIO ERROR: Unknown AL error",
        4},
       // No next note reads what the last one left: the end of the run does.
-      {"last play", "error=alSourcePlay:14:0xA004", all_moves,
+      {"last play", "error=alSourcePlay:14:0xA004", three_disc_moves,
        "Failed to play sound: AUDIO ERROR: AL Invalid Operation", 14},
       // A device lost while a note plays fails the next one before anything is made for it.
       {"lost device",
@@ -199,7 +195,7 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoAfterReleasing
        "Failed to play sound: AUDIO ERROR: ALC Invalid Device",
        2,
        "alcGetIntegerv"},
-      {"lost during the last note", "disconnect=alSourcePlay:14", all_moves,
+      {"lost during the last note", "disconnect=alSourcePlay:14", three_disc_moves,
        "Failed to play sound: AUDIO ERROR: ALC Invalid Device", 14, "alcGetIntegerv"},
   };
   for (const auto& test : cases) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/call_record.hpp"
 #include "support/heard_moves.hpp"
 #include "support/run_program.hpp"
 #include "support/sound_server.hpp"
@@ -18,8 +19,8 @@ namespace {
 
 const std::string program = HANOI_CHIMES_PATH;
 
-std::vector<std::string> moves_of(const std::string& out) {
-  std::vector<std::string> moves;
+Lines moves_of(const std::string& out) {
+  Lines moves;
   for (const std::string& line : lines_of(out)) {
     if (line.starts_with("Moving disc size ")) moves.push_back(line);
   }
@@ -34,7 +35,7 @@ class ServerRun : public testing::TestWithParam<ServerKind> {
 TEST_P(ServerRun, ThreeDiscsAreHeardNoteByNoteTheFirstAndLastInFull) {
   const ProgramRun run = run_program({program, "3"}, server_.client_env());
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(moves_of(run.out).size(), 7U);
+  EXPECT_EQ(moves_of(run.out), three_disc_moves);
   // OpenAL Soft mixes for the server in periods of 1024 frames, as for a recording by default.
   const Mixing mixing;
   const auto notes = expect_moves_heard(run.out_lines(), server_.recording(), mixing);
