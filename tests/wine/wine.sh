@@ -39,7 +39,10 @@ case ${1-} in
     # Wine's services (services.exe, winedevice.exe and others), which live as long as the server
     # and keep the standard streams they started with; started here with none, they cannot hold a
     # later test's output open.
-    "$wineserver" -p </dev/null >/dev/null 2>&1
+    # One that is already running, left by a run cut short, is used as it is.
+    if ! "$wineserver" -p </dev/null >/dev/null 2>&1; then
+      echo "wine.sh: a Wine server already runs for $prefix; the tests use it" >&2
+    fi
     "$wine" wineboot </dev/null >/dev/null 2>&1
     ;;
   --stop)
