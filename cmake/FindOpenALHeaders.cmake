@@ -1,6 +1,19 @@
 # Finds only the OpenAL headers (AL/al.h, AL/alc.h, AL/alext.h): the library itself is opened at
 # run time, so nothing here may be linked.
-find_path(OPENAL_INCLUDE_DIR AL/alc.h)
+#
+# The headers serve every platform (on Windows they declare Windows' calling convention themselves),
+# so a build for Windows on Linux takes the host's: their AL folder is copied into the build, since
+# the host's whole include folder would hide the Windows headers from the cross compiler.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  find_path(OPENAL_HOST_INCLUDE_DIR AL/alc.h PATHS /usr/local/include /usr/include NO_CMAKE_FIND_ROOT_PATH)
+  mark_as_advanced(OPENAL_HOST_INCLUDE_DIR)
+  if(OPENAL_HOST_INCLUDE_DIR)
+    file(COPY "${OPENAL_HOST_INCLUDE_DIR}/AL" DESTINATION "${CMAKE_BINARY_DIR}/openal-headers")
+    set(OPENAL_INCLUDE_DIR "${CMAKE_BINARY_DIR}/openal-headers" CACHE PATH "The folder that holds AL/alc.h")
+  endif()
+else()
+  find_path(OPENAL_INCLUDE_DIR AL/alc.h)
+endif()
 include(FindPackageHandleStandardArgs)
 find_package_handle_standard_args(OpenALHeaders REQUIRED_VARS OPENAL_INCLUDE_DIR)
 mark_as_advanced(OPENAL_INCLUDE_DIR)

@@ -19,12 +19,19 @@ namespace {
 constexpr std::size_t block_frames = 256;
 constexpr float two_pi = 6.2831855F;  // 2 pi held in single precision
 
+// Builds a function twice, for AVX2 and without, where the platform's loader can choose between
+// them (the build says so: Windows' loader cannot); elsewhere the function is built once, without.
+#ifdef HANOI_TARGET_CLONES
+#define AVX2_CLONE [[gnu::target_clones("avx2", "default")]]
+#else
+#define AVX2_CLONE
+#endif
+
 // The sine arguments of frames first .. first + block_frames - 1. Their division is what synthesis
 // spends beyond the sines, so the loop is built twice: eight frames an instruction where the
 // processor has AVX2, four elsewhere; the choice is made once, when the program is loaded. AVX2
 // brings no fused multiply-add, and both forms round every lane alike.
-[[gnu::target_clones("avx2", "default")]] void sine_arguments(std::size_t first, float frequency_hz,
-                                                              std::array<float, block_frames>& values) {
+AVX2_CLONE void sine_arguments(std::size_t first, float frequency_hz, std::array<float, block_frames>& values) {
   constexpr auto rate = static_cast<float>(frame_rate);
   // 32-bit indices convert to float without a narrowing shuffle, and exactly: a note has fewer than
   // 2^24 frames.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 
 namespace {
@@ -51,22 +50,6 @@ TEST(AudioErrors, UnknownCodesKeepTheirValueWithTheirSign) {
   }
   // A version a broken library reports keeps its sign too.
   EXPECT_EQ(AudioError::unsupported_version(-2, 17).debug(), "UnsupportedVersion { major: -2, minor: 17 }");
-}
-
-TEST(AudioErrors, IoShowsTheOsErrorAndItsCategoryText) {
-  const AudioError not_found = OsError{ENOENT};
-  EXPECT_EQ(not_found.kind(), Kind::Io);
-  EXPECT_EQ(not_found.text(), "entity not found");
-  EXPECT_EQ(not_found.debug(), R"(Io(Os { code: 2, kind: NotFound, message: "No such file or directory" }))");
-
-  const AudioError denied = OsError{EACCES};
-  EXPECT_EQ(denied.text(), "permission denied");
-  EXPECT_EQ(denied.debug(), R"(Io(Os { code: 13, kind: PermissionDenied, message: "Permission denied" }))");
-
-  // A number that falls in no specific class.
-  const AudioError other = OsError{ENOEXEC};
-  EXPECT_EQ(other.text(), "other os error");
-  EXPECT_EQ(other.debug(), R"(Io(Os { code: 8, kind: Other, message: "Exec format error" }))");
 }
 
 }  // namespace
