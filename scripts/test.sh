@@ -10,11 +10,13 @@ source scripts/lib/common.sh
 # and record what they play; pactl asks them whether they are ready), valgrind (runs of the
 # program are checked for memory errors and leaks), dpkg-dev (the Debian package's library
 # dependencies), lintian (checks the Debian package), devscripts (hardening-check, for the built and
-# the installed program), groff (the manual page's markup) and Google Benchmark (the benchmarks are
-# built with the tests, so that they keep compiling; scripts/bench.sh runs them).
+# the installed program), groff (the manual page's markup, and its text in the Windows package),
+# Google Benchmark (the benchmarks are built with the tests, so that they keep compiling;
+# scripts/bench.sh runs them), and for the Windows build mingw-w64's compiler, 64-bit Wine to run
+# its tests and winegcc to build their OpenAL bridge (GoogleTest's sources come with libgtest-dev).
 ensure_packages "${run_packages[@]}" libgtest-dev libbenchmark-dev openal-info libasound2 pulseaudio \
   pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber valgrind dpkg-dev lintian devscripts \
-  groff-base
+  groff-base g++-mingw-w64-x86-64-posix wine64 wine64-tools
 
 jobs=$(nproc)
 # Each phase says when it starts, in seconds since the command began.
@@ -30,6 +32,9 @@ cmake --build --preset test -j "$jobs"
 # see as much.
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$jobs"
+# The Windows program and its tests, cross-compiled with mingw-w64 (build/windows), run under Wine.
+cmake --preset windows
+cmake --build --preset windows -j "$jobs"
 
 phase "fuzzing"
 # The parsers of outside input, fuzzed for a short while with libFuzzer (clang 16).
@@ -55,4 +60,9 @@ cat build/style.log >&2
 phase "real-time tests, alone"
 ctest --preset test -L real_time
 ctest --preset sanitize -L real_time
+
+phase "the Windows build's tests under Wine"
+# One Wine server in the build's own prefix for all of them (a CTest fixture); those that play in
+# real time run alone.
+ctest --preset windows -j "$jobs"
 phase "done"

@@ -62,7 +62,7 @@ void guard_standard_streams() {
   // Unsynchronised, std::cout writes to the C library's descriptor 1 itself when flushed, and
   // _doserrno keeps the system's code of a write that failed.
   std::ios::sync_with_stdio(false);
-  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   if (GetConsoleMode(out, &mode) != FALSE) {
     static ConsoleOutput console(out);

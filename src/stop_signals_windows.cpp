@@ -17,7 +17,7 @@ namespace {
 
 /// Set once a stop came, and left set: every later wait takes it at once.
 HANDLE stop_event() {
-  static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  static HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   return event;
 }
 
@@ -40,8 +40,8 @@ BOOL WINAPI on_console_event(DWORD event) {
 /// with the system's timer period set to 1 ms for the rest of the run, so that a note's wait wakes
 /// within a millisecond of its end rather than within the default 15.6 ms.
 HANDLE wait_timer() {
-  static const HANDLE timer = [] {
-    if (const HANDLE precise = CreateWaitableTimerExW(
+  static HANDLE timer = [] {
+    if (HANDLE precise = CreateWaitableTimerExW(
             nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
             TIMER_ALL_ACCESS)) {
       return precise;

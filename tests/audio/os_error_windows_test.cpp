@@ -39,8 +39,9 @@ TEST(WindowsErrors, LoaderAndWriteCodesFallInTheirCategories) {
     const std::string message = os_error.message();
     EXPECT_FALSE(message.empty());
     EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
-    EXPECT_EQ(error.debug(),
-              "Io(Os { code: " + std::to_string(code) + ", kind: " + kind + ", message: \"" + message + "\" })");
+    std::string debug = "Io(Os { code: ";
+    debug.append(std::to_string(code)).append(", kind: ").append(kind).append(", message: \"");
+    EXPECT_EQ(error.debug(), debug.append(message).append("\" })"));
   }
 }
 

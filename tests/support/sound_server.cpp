@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <ranges>
 #include <stdexcept>
 
 namespace {
@@ -170,11 +171,13 @@ void SoundServer::wait_until(Ready ready, const std::string& what) const {
 
 SoundServer::~SoundServer() { shut_down(); }
 
-void SoundServer::shut_down() {
-  for (auto process = processes_.rbegin(); process != processes_.rend(); ++process) {
-    stop(*process, SIGTERM, std::chrono::seconds(5));
-  }
+void SoundServer::stop_processes(int signal) {
+  for (const pid_t process : std::views::reverse(processes_)) stop(process, signal, std::chrono::seconds(5));
   processes_.clear();
+}
+
+void SoundServer::shut_down() {
+  stop_processes(SIGTERM);
   stopping_ = true;
   reader_.join();
   close(sink_);
@@ -190,12 +193,7 @@ std::vector<std::string> SoundServer::client_env() const {
           "LD_LIBRARY_PATH"};
 }
 
-void SoundServer::kill() {
-  for (auto process = processes_.rbegin(); process != processes_.rend(); ++process) {
-    stop(*process, SIGKILL, std::chrono::seconds(5));
-  }
-  processes_.clear();
-}
+void SoundServer::kill() { stop_processes(SIGKILL); }
 
 wav::Signal SoundServer::recording() const {
   const std::lock_guard lock(mutex_);

@@ -53,7 +53,9 @@ class SoundServer {
   template <class Ready>
   void wait_until(Ready ready, const std::string& what) const;
   void read_sink();
-  /// Stops the server's processes, latest first, then the reader.
+  /// Ends the server's processes with `signal`, latest first, and waits for them.
+  void stop_processes(int signal);
+  /// Stops the server's processes, then the reader.
   void shut_down();
 
   TempDir dir_;

@@ -14,9 +14,12 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 #include <dlfcn.h>
+#include <pthread.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "audio/entry_points.hpp"
 
@@ -52,9 +55,33 @@ LPALGETPROCADDRESS host_al_get_proc_address = nullptr;
 template <class Pointer, Pointer HostFunctions::*field>
 struct Forwarder;
 
+/// Holds the stop signals in the calling thread while it lives. Wine turns SIGINT into Windows'
+/// Ctrl-C event, but only in its own threads: in a thread that OpenAL Soft starts (its mixer, a
+/// sound server's main loop) the signal would end the process at once. Every call into OpenAL Soft
+/// is made under this, so the threads it starts hold the signals from birth, as a Windows OpenAL's
+/// threads never see them, and Wine's threads take them.
+class HeldStopSignals {
+ public:
+  HeldStopSignals() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&stops, signal);
+    pthread_sigmask(SIG_BLOCK, &stops, &previous_);
+  }
+  HeldStopSignals(const HeldStopSignals&) = delete;
+  HeldStopSignals& operator=(const HeldStopSignals&) = delete;
+  ~HeldStopSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+ private:
+  sigset_t previous_;
+};
+
 template <class Result, class... Arguments, Result (*HostFunctions::*field)(Arguments...)>
 struct Forwarder<Result (*)(Arguments...), field> {
-  [[gnu::ms_abi]] static Result call(Arguments... arguments) { return (host.*field)(arguments...); }
+  [[gnu::ms_abi]] static Result call(Arguments... arguments) {
+    const HeldStopSignals held;
+    return (host.*field)(arguments...);
+  }
 };
 
 /// Sets a table's function pointer to an address from the host library, by copying: no cast between

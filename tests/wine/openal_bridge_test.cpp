@@ -101,7 +101,9 @@ TEST(OpenAlBridge, PlaysABufferThroughOpenAlSoft) {
 
   // Floats travel in other registers under each convention: three of them there and back.
   al.alListener3f(AL_POSITION, 1.5F, -2.0F, 0.25F);
-  ALfloat x = 0, y = 0, z = 0;
+  ALfloat x = 0;
+  ALfloat y = 0;
+  ALfloat z = 0;
   al.alGetListener3f(AL_POSITION, &x, &y, &z);
   EXPECT_EQ(x, 1.5F);
   EXPECT_EQ(y, -2.0F);

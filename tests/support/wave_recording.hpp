@@ -1,0 +1,36 @@
+#pragma once
+
+#include <expected>
+#include <string>
+#include <vector>
+
+#include "support/heard_moves.hpp"
+#include "support/run_program.hpp"
+#include "wav_file.hpp"
+
+/// A recording of a run by OpenAL Soft's wave writer into a file of its own folder, configured as
+/// the scripts record (write_wave_config, scripts/lib/common.sh), with the settings that a
+/// developer's own OpenAL configuration could change pinned after it, among them the one format
+/// the reader takes: 16-bit stereo at 44100 Hz.
+class WaveRecording {
+ public:
+  WaveRecording();
+
+  /// The environment in which OpenAL Soft records to the file and nowhere else.
+  std::vector<std::string> env() const { return {"ALSOFT_CONF=" + config_, "ALSOFT_DRIVERS"}; }
+  /// The mixing periods of the configuration.
+  const Mixing& mixing() const { return mixing_; }
+  /// The recording as the wave writer left it.
+  std::expected<wav::Signal, std::string> signal() const { return wav::read_wav(file_); }
+  /// Checks that OpenAL Soft finished the recording: the sizes in its RIFF and data headers, which
+  /// it writes when the device is closed, match the file's length.
+  void expect_finished() const;
+  /// The folder the recording and its configuration are in.
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  std::string config_ = dir_.file("alsoft.conf");
+  std::string file_ = dir_.file("run.wav");
+  Mixing mixing_;
+};
