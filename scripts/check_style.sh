@@ -22,10 +22,12 @@ mapfile -t files < <(git ls-files '*.cpp' '*.hpp' '*.h')
 clang-format --dry-run --Werror "${files[@]}"
 say "clang-format: ${#files[@]} files as .clang-format has them"
 
-# One compile database for the three builds (CMake writes each as a JSON array, one entry per line
-# group), spelling the standard the way clang 16 knows it. clang does not find mingw-w64's C++
-# library by itself: the Windows build's entries name its folders, as its compiler searches them
-# (not the compiler's own headers, for which clang has its own).
+# One compile database for the three builds, with one entry a file: clang-tidy checks a file once
+# for every entry it has, and the builds share most of them. A file is checked as the first build
+# that has it compiles it: the plain build, then the fuzz build, then the Windows build. The
+# standard is spelled the way clang 16 knows it. clang does not find mingw-w64's C++ library by
+# itself: the Windows build's entries name its folders, as its compiler searches them (not the
+# compiler's own headers, for which clang has its own).
 for build in build/test build/fuzz build/windows; do
   [ -f "$build/compile_commands.json" ] || { say "$build has no compile_commands.json: run scripts/test.sh"; exit 1; }
 done
@@ -34,13 +36,20 @@ mingw_includes=$("$mingw" -E -x c++ - -v </dev/null 2>&1 |
   sed -n '/#include <...> search starts here:/,/End of search list./s|^ \(/.*/include/c++.*\)|-isystem \1|p' |
   tr '\n' ' ')
 mkdir -p build/tidy
-{
-  sed '$d' build/test/compile_commands.json
-  echo ','
-  sed -e '1d' -e '$d' build/fuzz/compile_commands.json
-  echo ','
-  sed -e '1d' -e "s|/usr/bin/$mingw |/usr/bin/$mingw $mingw_includes|" build/windows/compile_commands.json
-} | sed 's/-std=c++23/-std=c++2b/g' >build/tidy/compile_commands.json
+python3 - "$mingw" "$mingw_includes" build/test build/fuzz build/windows >build/tidy/compile_commands.json <<'MERGE'
+import json, sys
+mingw, mingw_includes, builds = sys.argv[1], sys.argv[2], sys.argv[3:]
+merged, seen = [], set()
+for build in builds:
+    for entry in json.load(open(build + "/compile_commands.json")):
+        if entry["file"] in seen:
+            continue
+        seen.add(entry["file"])
+        command = entry["command"].replace("-std=c++23", "-std=c++2b")
+        entry["command"] = command.replace(f"/{mingw} ", f"/{mingw} {mingw_includes}", 1)
+        merged.append(entry)
+json.dump(merged, sys.stdout, indent=0)
+MERGE
 # Headers are checked through the files that include them (HeaderFilterRegex).
 run-clang-tidy-16 -p build/tidy -quiet -j "$(nproc)" "${files[@]/#/$PWD/}" >build/tidy/report.txt 2>&1 || {
   grep -E '(warning|error):' build/tidy/report.txt | sort -u >&2
