@@ -7,12 +7,16 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/lib/common.sh
 
-# Google Benchmark for the synthesis benchmark; openal-info is the reference for start-up and memory.
-ensure_packages "${run_packages[@]}" libbenchmark-dev openal-info
+# Google Benchmark for the synthesis benchmark; openal-info is the reference for start-up and memory;
+# mingw-w64, Wine and winegcc for the playback benchmark built for Windows and its OpenAL bridge.
+ensure_packages "${run_packages[@]}" libbenchmark-dev openal-info g++-mingw-w64-x86-64-posix wine64 wine64-tools
 
 build=build/bench
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target hanoi-chimes tone_bench playback_bench startup_bench -j "$(nproc)" >/dev/null
+windows=build/windows
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target playback_bench openal_bridge -j "$(nproc)" >/dev/null
 
 # Every OpenAL run uses OpenAL Soft's null backend: it mixes in real time with no sound card.
 export ALSOFT_DRIVERS=null
@@ -59,5 +63,20 @@ record_cpu() {
 }
 run 'Recording: a run of 6 discs through the wave writer, as the scripts record, against the null backend' record_cpu
 
-printf '\n== Goals\n%-52s %-18s %-12s %s\n' figure measured goal verdict
+# The playback benchmark built for Windows, under Wine, with OpenAL Soft's null backend reached
+# through the tests' bridge (tests/wine): its figures carry Wine's own costs, and are labelled so.
+wine_playback() {
+  local dir wine=tests/wine/wine.sh prefix="$PWD/$windows/wine-prefix"
+  dir=$(mktemp -d)
+  cp "$windows/bench/playback_bench.exe" "$windows/openal-bridge/OpenAL32.dll" "$dir"
+  "$wine" "$prefix" --start
+  (cd "$dir" && "$OLDPWD/$wine" "$prefix" ./playback_bench.exe 200) |
+    sed -E 's/^SUMMARY (.{46}) {6}/SUMMARY wine: \1/; t; s/^SUMMARY /SUMMARY wine: /'
+  "$wine" "$prefix" --stop
+  rm -rf "$dir"
+}
+run 'Playback under Wine 8: the Windows build on the null backend, through the OpenAL bridge' wine_playback
+
+printf '\n== Goals (the figures marked wine: are the Windows build under Wine)\n%-52s %-18s %-12s %s\n' \
+  figure measured goal verdict
 sed -n 's/^SUMMARY //p' "$summary"

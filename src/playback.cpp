@@ -12,13 +12,6 @@
 
 namespace {
 
-// A sleeping thread wakes tens to hundreds of microseconds after its time (Linux adds the thread's
-// timer slack, 50 us by default, and a virtual machine its own delay, more after a longer sleep):
-// every note would last that much longer than its length, and a run that much a note longer than
-// its notes. The sleep ends this long before the note does, and the rest is waited out by reading
-// the clock, which costs a fraction of a percent of one core.
-constexpr std::chrono::microseconds clock_watch{500};
-
 /// The end of a run on a note that cannot be played: its failure line, then the stop that releases
 /// everything on the way to the entry.
 [[noreturn]] void end_on_failed_note(const AudioError& error) {
@@ -31,7 +24,10 @@ constexpr std::chrono::microseconds clock_watch{500};
 void sleep_for_note(std::uint32_t length_ms) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(length_ms);
-  wait_until(end - clock_watch);
+  // A wait wakes late by up to the platform's margin: it ends that much early, and the rest is
+  // waited out by reading the clock, so that the note lasts its length and not a wake-up's delay
+  // longer (every note of a run would, and the run that much a note).
+  wait_until(end - wait_wake_margin);
   while (Clock::now() < end) {
   }
 }

@@ -21,6 +21,10 @@ void hold_stop_signals();
 /// Whether `signal` is a POSIX signal that `hold_stop_signals` holds; never on Windows.
 bool holds_stop_signal(int signal);
 
+/// How late a wait of this platform may wake after its time: a note's wait ends that much early and
+/// reads the clock for the rest (a fraction of a percent of one core).
+extern const std::chrono::microseconds wait_wake_margin;
+
 /// Waits on the monotonic clock until `end`. Can stop the run: a stop that arrives, or was pending,
 /// is a `SignalStop`, taken at once.
 void wait_until(std::chrono::steady_clock::time_point end);

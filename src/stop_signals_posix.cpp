@@ -32,6 +32,10 @@ void hold_stop_signals() {
   pthread_sigmask(SIG_BLOCK, &held, nullptr);  // fails only for an invalid first argument
 }
 
+// A sleeping thread wakes tens to hundreds of microseconds after its time: Linux adds the thread's
+// timer slack, 50 us by default, and a virtual machine its own delay, more after a longer sleep.
+const std::chrono::microseconds wait_wake_margin{500};
+
 bool holds_stop_signal(int signal) { return sigismember(&held_signals(), signal) == 1; }
 
 void wait_until(std::chrono::steady_clock::time_point end) {
