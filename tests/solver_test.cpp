@@ -28,10 +28,7 @@ SolvedRun solve(std::uint32_t n) {
   std::ostringstream out;
   RecordingPlayer player(out);
   move_tower(out, player, n, 1, 3, 1, n);
-  SolvedRun run{{}, player.notes};
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) run.lines.push_back(line);
-  return run;
+  return {lines_of(out.str()), player.notes};
 }
 
 /// The moves of a run's lines, each line read by its format; its exact text is pinned by the

@@ -3,11 +3,20 @@
 // The words tests use for what they read: the fake OpenAL library's call record, a program's
 // output and its fatal error reports.
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 /// Lines of the fake's call record ("alGenSources(1, [1])"), or of a program's output.
 using Lines = std::vector<std::string>;
+
+/// The lines of `text`, without their line ends.
+inline Lines lines_of(const std::string& text) {
+  Lines lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
 
 /// How every fatal error report starts, and how those about a result that held an error go on.
 inline const std::string fatal_report_lead = "thread 'main' stopped: ";

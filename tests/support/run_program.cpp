@@ -13,15 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
 
 pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd) {
   // Everything the child needs is made here, before it exists: a child of a process with other

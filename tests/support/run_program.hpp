@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/call_record.hpp"
+
 /// What a finished program left: its two output streams and how it ended.
 struct ProgramRun {
   std::string out;
@@ -17,9 +19,6 @@ struct ProgramRun {
   std::vector<std::string> out_lines() const;
   std::vector<std::string> err_lines() const;
 };
-
-/// The lines of `text`, without their line ends.
-std::vector<std::string> lines_of(const std::string& text);
 
 /// Starts `argv` (the program's path first, with no search) with the environment changed by `env`
 /// (see `run_program`) and its standard output and error on `out_fd` and `err_fd`; safe to call
