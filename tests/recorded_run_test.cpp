@@ -58,24 +58,12 @@ TEST_F(RecordedRun, ThreeDiscsChimeEachMoveAtTheShiftedPitch) {
 TEST_F(RecordedRun, AnInterruptedRecordingIsFinishedAndItsLastNoteStopsAtOnce) {
   // SIGINT as the first move of disc 4 is printed: its first note, of 200 ms, is then about to
   // start or has just started, and stops at once.
-  bool sent = false;
-  const ProgramRun run = record({"4"}, [&](pid_t child, const std::string& out) {
-    if (!sent && out.find("Moving disc size 4/4") != std::string::npos) sent = kill(child, SIGINT) == 0;
-    return true;
-  });
+  const ProgramRun run = record({"4"}, signal_on_output("Moving disc size 4/4", SIGINT));
   EXPECT_EQ(run.signal, SIGINT);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out_lines().back(), "Moving disc size 4/4 from 1 to 3");  // nothing after the last move
-  recording_.expect_finished();
-  const auto signal = recording_.signal();
-  ASSERT_TRUE(signal) << signal.error();
   // The 14 notes of the moves before, then at most the start of the stopped note.
-  const auto notes = wav::find_notes(*signal);
-  ASSERT_GE(notes.size(), 2U * 7);
-  ASSERT_LE(notes.size(), 2U * 7 + 1);
-  if (notes.size() == 2U * 7 + 1) {
-    EXPECT_LT(notes.back().length_s, 0.1);
-  }
+  recording_.expect_stopped_after(2 * 7, 0.1);
 }
 
 TEST_F(RecordedRun, ARunEndedByAFailedNoteLeavesAFinishedRecording) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -30,4 +31,23 @@ void WaveRecording::expect_finished() const {
   ASSERT_TRUE(bytes.starts_with("RIFF") && data != std::string::npos && data + 8 <= bytes.size());
   EXPECT_EQ(size_at(4), bytes.size() - 8) << "RIFF size";
   EXPECT_EQ(size_at(data + 4), bytes.size() - data - 8) << "data size";
+}
+
+void WaveRecording::expect_stopped_after(std::size_t notes_before, double stopped_s) const {
+  expect_finished();
+  const auto recorded = signal();
+  ASSERT_TRUE(recorded) << recorded.error();
+  const auto notes = wav::find_notes(*recorded);
+  ASSERT_GE(notes.size(), notes_before);
+  ASSERT_LE(notes.size(), notes_before + 1);
+  if (notes.size() == notes_before + 1) {
+    EXPECT_LT(notes.back().length_s, stopped_s);
+  }
+}
+
+OutputWatch signal_on_output(const std::string& text, int signal) {
+  return [text, signal, sent = false](pid_t program, const std::string& out) mutable {
+    if (!sent && out.find(text) != std::string::npos) sent = kill(program, signal) == 0;
+    return true;
+  };
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <expected>
 #include <string>
 #include <vector>
@@ -7,6 +8,9 @@
 #include "support/heard_moves.hpp"
 #include "support/run_program.hpp"
 #include "wav_file.hpp"
+
+/// A watch (see `run_program`) that sends `signal` to the program once `text` is in its output.
+OutputWatch signal_on_output(const std::string& text, int signal);
 
 /// A recording of a run by OpenAL Soft's wave writer into a file of its own folder, configured as
 /// the scripts record (write_wave_config, scripts/lib/common.sh), with the settings that a
@@ -25,6 +29,9 @@ class WaveRecording {
   /// Checks that OpenAL Soft finished the recording: the sizes in its RIFF and data headers, which
   /// it writes when the device is closed, match the file's length.
   void expect_finished() const;
+  /// Checks the recording of a run stopped as a note began: finished, with the `notes_before` notes
+  /// before it, then at most what sounded of the stopped note, heard for less than `stopped_s`.
+  void expect_stopped_after(std::size_t notes_before, double stopped_s) const;
   /// The folder the recording and its configuration are in.
   const TempDir& dir() const { return dir_; }
 

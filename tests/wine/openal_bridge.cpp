@@ -6,7 +6,7 @@
 //
 // This file is compiled by the host's compiler, not as Windows code: the OpenAL headers then give
 // the host library's own function types. winegcc links it with the export list made from
-// src/audio/entry_points.hpp (openal32.spec.in). Each export is a jump to a forwarder that the
+// src/audio/entry_points.hpp (openal32_exports.in). Each export is a jump to a forwarder that the
 // compiler makes from the entry's type: it takes the call with the Windows convention and makes it
 // again with the host's.
 
