@@ -63,7 +63,7 @@ TEST_F(RecordedRun, AnInterruptedRecordingIsFinishedAndItsLastNoteStopsAtOnce) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out_lines().back(), "Moving disc size 4/4 from 1 to 3");  // nothing after the last move
   // The 14 notes of the moves before, then at most the start of the stopped note.
-  recording_.expect_stopped_after(2 * 7, 0.1);
+  recording_.expect_stopped_after(14, 0.1);
 }
 
 TEST_F(RecordedRun, ARunEndedByAFailedNoteLeavesAFinishedRecording) {
