@@ -10,9 +10,11 @@
 #include "command_line.hpp"
 #include "text.hpp"
 
-std::vector<std::string> command_line_arguments(int /*argc*/, char** /*argv*/) {
+std::vector<std::string> command_line_arguments(int argc, char** argv) {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  // Only without memory to split it in: argv then, whose bytes are UTF-8 only if they are ASCII.
+  if (wide == nullptr) return {argv, argv + argc};
   std::vector<std::string> arguments;
   arguments.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
