@@ -43,13 +43,17 @@ TEST_P(ServerRun, ThreeDiscsAreHeardNoteByNoteTheFirstAndLastInFull) {
   // Every note starts at a mixing period and is cut at one when its source is deleted: a note of
   // 100 ms is heard for 4 whole periods (92.9 ms) or, when its end falls before the next period,
   // in full (100.1 ms, stretched by the listener's motion). Whatever the machine does to the middle
-  // notes of a run, the first and the last must be heard as long: without the device playing out
-  // first, the first note starts while the server still takes in its first periods and loses one
-  // (69.6 ms seen); without it playing out at the end, releasing the device cuts the last note.
-  // Half a period less is allowed, for the ends that the server's stream and the note finder move
-  // by a millisecond (PipeWire's last note: 91.9 ms).
+  // notes of a run, the first and the last must be heard about as long. Without the device playing
+  // out at the end, releasing it cuts the last note by what the server still holds (60 to 80 ms):
+  // half a period less than the shortest middle note is allowed, for the ends that the server's
+  // stream and the note finder move by a millisecond (PipeWire's last note: 91.9 ms). The first
+  // note is allowed one period less: without the play-out wait before it, it starts while the
+  // server still takes in its first periods and loses one (69.6 ms) in about one run of four, and
+  // with the wait it lost one once in some 200 runs, a sanitized run while a second build kept
+  // the machine busy. That the wait is made is checked exactly on the fake library
+  // (ProgramOnFake.TwoDiscsPlayEveryNoteWithItsReferenceFramesAndReleaseEverything).
   const auto middle = *std::ranges::min_element(notes.begin() + 1, notes.end() - 1, {}, &wav::HeardNote::length_s);
-  EXPECT_GE(notes.front().length_s, middle.length_s - mixing.period_s / 2);
+  EXPECT_GE(notes.front().length_s, middle.length_s - mixing.period_s - 0.001);
   EXPECT_GE(notes.back().length_s, middle.length_s - mixing.period_s / 2);
 }
 
