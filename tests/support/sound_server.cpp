@@ -61,7 +61,8 @@ SoundServer::SoundServer(ServerKind kind) {
   // PipeWire's PulseAudio service makes its socket's folder only if no client made it first.
   for (const std::string& folder :
        {runtime, runtime + "/pulse", dir_.file("home"), dir_.file("config"), dir_.file("config/wireplumber"),
-        dir_.file("config/wireplumber/main.lua.d"), dir_.file("state")}) {
+        dir_.file("config/wireplumber/main.lua.d"), dir_.file("config/wireplumber/bluetooth.lua.d"),
+        dir_.file("state")}) {
     if (mkdir(folder.c_str(), 0700) != 0) throw std::runtime_error("cannot make " + folder);
   }
   if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("cannot make " + fifo);
@@ -141,6 +142,9 @@ context.objects = [
   // about Flatpak clients nor look for sound cards: set before its 90-enable-all.lua acts on them.
   write_file(dir_.file("config/wireplumber/main.lua.d/80-private-server.lua"),
              "default_access.properties[\"enable-flatpak-portal\"] = false\nalsa_monitor.enabled = false\n");
+  // Nor Bluetooth: its monitor asks logind for seats, and where no systemd runs (a container, a
+  // fresh root) that fails and WirePlumber leaves.
+  write_file(dir_.file("config/wireplumber/bluetooth.lua.d/80-private-server.lua"), "bluez_monitor.enabled = false\n");
   processes_.push_back(start({"/usr/bin/pipewire", "-c", dir_.file("pipewire.conf")}));
   wait_until([&] { return accepts(runtime_dir(dir_) + "/pipewire-0"); }, "PipeWire's socket");
   processes_.push_back(start({"/usr/bin/wireplumber"}));
