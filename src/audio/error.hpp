@@ -55,6 +55,9 @@ struct OsError {
   std::string message() const;
   /// Os { code: 2, kind: NotFound, message: "No such file or directory" }
   std::string debug() const;
+  /// This system's code for a library that is nowhere to be found: ENOENT, or ERROR_MOD_NOT_FOUND
+  /// on Windows, what its loader gives for a name it cannot find.
+  static OsError not_found();
 
   friend bool operator==(const OsError&, const OsError&) = default;
 };

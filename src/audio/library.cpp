@@ -2,8 +2,6 @@
 
 #include <AL/alext.h>
 
-#include <cerrno>
-
 #include "fatal.hpp"
 
 namespace {
@@ -108,7 +106,7 @@ AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> f
                                              const LibraryLoader& loader) {
   // The first file name that opens wins; of the failed attempts only the last one's error is kept.
   std::unique_ptr<AudioLibrary::Record> record;
-  OsError last_error{ENOENT};
+  OsError last_error = OsError::not_found();  // where no name is tried, none is found
   for (const std::string_view name : file_names) {
     const std::string file_name(name);
     if (void* handle = loader.open(file_name.c_str())) {

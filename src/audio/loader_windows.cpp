@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstring>
 
 #include "audio/library.hpp"
+#include "fatal.hpp"
 
 namespace {
 
@@ -19,10 +21,30 @@ Result kept(Result result) {
   return result;
 }
 
+/// Takes the current folder out of the DLL search for the whole process, once, before the first
+/// load: whoever can write to the folder a run starts in could plant a library there. A DLL folder
+/// takes the current folder's place in the search, which keeps the program's own folder, the
+/// system's folders and PATH. It is the system folder, searched anyway: the empty string would do
+/// as well on Windows, but Wine takes it for no folder set and searches the current one. Can stop
+/// the run.
+void leave_out_current_folder() {
+  static const DWORD error = [] {
+    std::array<wchar_t, MAX_PATH> system_folder{};
+    const UINT length = GetSystemDirectoryW(system_folder.data(), system_folder.size());
+    if (length == 0 || length >= system_folder.size()) return length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+    return SetDllDirectoryW(system_folder.data()) != FALSE ? ERROR_SUCCESS : GetLastError();
+  }();
+  if (error != ERROR_SUCCESS) {
+    fatal("taking the current folder out of the library search failed: " +
+          OsError{static_cast<std::int32_t>(error)}.debug());
+  }
+}
+
 }  // namespace
 
 const LibraryLoader dynamic_loader{
     .open = [](const char* file_name) -> void* {
+      leave_out_current_folder();
       // A library that cannot be loaded must not stop the run with a dialog box: the failure
       // is reported, and the next file name tried.
       DWORD previous_mode = 0;

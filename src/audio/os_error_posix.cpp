@@ -40,3 +40,5 @@ OsErrorKind OsError::kind() const {
 }
 
 std::string OsError::message() const { return std::strerror(code); }
+
+OsError OsError::not_found() { return OsError{ENOENT}; }

@@ -62,9 +62,16 @@ in_namespace() {
     mount --bind "$view" "$folder" || fail "cannot bind-mount over $folder in the private mount namespace"
   fi
 
+  # Nor is one taken from the folder the run starts in, where whoever can write to it could plant
+  # one: there under the macOS framework's name, it is not even looked at.
+  mkdir -p "$work/planted/OpenAL.framework"
+  cp -L "$private/libopenal.so" "$work/planted/OpenAL.framework/OpenAL"
+  cd "$work/planted"
   run_program "$built" 1
+  cd - >/dev/null
   [ "$status" -eq 101 ] ||
-    fail "the built program still opened libopenal.so with ${dev_link:-nothing} hidden (status $status): another copy is on the loader's path" "$work/out" "$work/err"
+    fail "the built program still opened an OpenAL with ${dev_link:-nothing} hidden (status $status): another copy is on the loader's path, or it took the one in the folder it started in" "$work/out" "$work/err"
+  grep -qF "Io(Os { code: 2, kind: NotFound" "$work/err" || fail "the built program did not report OpenAL as not found" "$work/err"
 
   run_program "$program" 2
   printf '%s\n' "Found device: No Output" "Moving disc size 1/1 from 1 to 2" "Moving disc size 2/2 from 1 to 3" \
