@@ -1,10 +1,13 @@
 #include "fatal.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 #include "exit_status.hpp"
+#include "output.hpp"
 
 namespace {
 
@@ -14,9 +17,12 @@ void write_report(std::string_view message, const std::source_location& where) {
   // Standard output goes first, so the report follows every line that was written before it. If
   // either stream cannot be written there is nowhere left to say so.
   std::cout.flush();
-  static_cast<void>(std::fprintf(stderr, "thread 'main' stopped: %.*s, at %s:%u:%u\n", static_cast<int>(message.size()),
-                                 message.data(), where.file_name(), static_cast<unsigned>(where.line()),
-                                 static_cast<unsigned>(where.column())));
+  std::array<char, 512> position{};
+  const int length = std::snprintf(position.data(), position.size(), ", at %s:%u:%u\n", where.file_name(),
+                                   static_cast<unsigned>(where.line()), static_cast<unsigned>(where.column()));
+  write_error("thread 'main' stopped: ");
+  write_error(message);
+  if (length > 0) write_error({position.data(), std::min<std::size_t>(length, position.size() - 1)});
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 /// descriptor (EBADF): no file the run opens later (the audio library, a recording, a sound
 /// server's socket) can then become standard output and receive its lines. On Windows the two
 /// output streams are binary, so that the program writes the same bytes as elsewhere, and a
-/// console shows UTF-8 text as such.
+/// console is written in UTF-16, so that it shows UTF-8 text as such.
 void guard_standard_streams();
 
 /// Writes `line`, which ends in its newline, to `out` and flushes it, so that the line is out
@@ -19,6 +19,11 @@ void guard_standard_streams();
 /// the operating system's error (a full disk, a closed descriptor, a reader that went away on
 /// Windows); on POSIX systems a reader that went away (EPIPE) stops it quietly, as SIGPIPE would.
 void write_line(std::ostream& out, std::string_view line, std::source_location where = std::source_location::current());
+
+/// Writes `text` to standard error, unbuffered, allocating nothing (a fatal report needs it when
+/// memory has run out); on a Windows console as UTF-16, as standard output is. A failure is ignored:
+/// there is nowhere left to report it.
+void write_error(std::string_view text);
 
 /// Forgets the error of an earlier write to standard output, so that the next failure shows its own.
 void clear_write_error();

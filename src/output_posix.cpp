@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -28,6 +29,8 @@ void guard_standard_streams() {
   // write failed.
   std::ios::sync_with_stdio(false);
 }
+
+void write_error(std::string_view text) { static_cast<void>(std::fwrite(text.data(), 1, text.size(), stderr)); }
 
 void clear_write_error() { errno = 0; }
 

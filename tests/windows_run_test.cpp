@@ -44,12 +44,20 @@ class WindowsRun : public testing::Test {
     if (!bridge_dir.empty()) fs::copy_file(bridge_dir + "/OpenAL32.dll", program_folder_.file("OpenAL32.dll"));
   }
 
-  /// Runs the program under Wine, from its own folder, recording through the wave writer.
-  ProgramRun run(const std::vector<std::string>& args, const OutputWatch& watch = {}) const {
-    std::vector<std::string> argv{from_environment("WINE_RUN"), from_environment("WINE_PREFIX"),
-                                  program_folder_.file("hanoi-chimes.exe")};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return run_program(argv, recording_.env(), std::chrono::seconds(60), watch);
+  /// Runs the program under Wine with its output streams on pipes, recording through the wave
+  /// writer, with `env`'s changes, from `working_folder` (or the tests' own).
+  ProgramRun run(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                 const OutputWatch& watch = {}, const std::string& working_folder = {}) const {
+    std::vector<std::string> argv = command(args);
+    if (!working_folder.empty()) argv.insert(argv.begin(), {"/usr/bin/env", "--chdir=" + working_folder});
+    return run_program(argv, joined(recording_.env(), env), std::chrono::seconds(60), watch);
+  }
+
+  /// The same at a console: started in a terminal, as a Windows user starts it in a console window,
+  /// with `typist` typing at it. `out` is what the terminal showed.
+  ProgramRun at_console(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                        const Typist& typist = {}) const {
+    return run_in_terminal(command(args), joined(recording_.env(), env), std::chrono::seconds(60), typist);
   }
 
   /// The Linux program with the same arguments, recording likewise.
@@ -62,7 +70,62 @@ class WindowsRun : public testing::Test {
 
   TempDir program_folder_;
   WaveRecording recording_;
+
+ private:
+  std::vector<std::string> command(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{from_environment("WINE_RUN"), from_environment("WINE_PREFIX"),
+                                  program_folder_.file("hanoi-chimes.exe")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
 };
+
+/// The lines a terminal shows of what it received. Wine's console draws its screen on the terminal:
+/// it hides the cursor around each write and draws a space as an erasure and a step to the right.
+Lines screen_lines(const std::string& received) {
+  std::vector<std::vector<std::string>> rows(1);  // each row a character (its UTF-8 bytes) a column
+  std::size_t row = 0;
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < received.size(); ++i) {
+    const char byte = received[i];
+    if (byte == '\x1b' && i + 1 < received.size() && received[i + 1] == '[') {
+      // A control sequence: parameters, then its final byte. Only moves and erasures change the text.
+      std::size_t end = i + 2;
+      while (end < received.size() && (received[end] < '@' || received[end] > '~')) ++end;
+      const std::string parameters = received.substr(i + 2, end - i - 2);
+      if (end < received.size() && received[end] == 'C') column += parameters.empty() ? 1 : std::stoul(parameters);
+      if (end < received.size() && received[end] == 'K') rows[row].resize(std::min(rows[row].size(), column));
+      i = end;
+    } else if (byte == '\r') {
+      column = 0;
+    } else if (byte == '\n') {
+      if (++row == rows.size()) rows.emplace_back();
+    } else if ((static_cast<unsigned char>(byte) & 0xC0) == 0x80 && column > 0) {
+      rows[row][column - 1] += byte;  // the rest of a character's bytes
+    } else {
+      if (rows[row].size() <= column) rows[row].resize(column + 1, " ");
+      rows[row][column++] = std::string(1, byte);
+    }
+  }
+  Lines lines;
+  for (const auto& cells : rows) {
+    std::string line;
+    for (const std::string& cell : cells) line += cell;
+    lines.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+/// A folder of glibc's locales (LOCPATH) that holds es_ES.UTF-8, made once for the test program:
+/// Wine gives the system's messages in the language of LANG, and Spanish's are not all ASCII.
+const std::string& spanish_locale_folder() {
+  static const TempDir folder;
+  static const int made =
+      run_program({"/usr/bin/localedef", "-i", "es_ES", "-f", "UTF-8", folder.file("es_ES.UTF-8")}).status;
+  if (made != 0) throw std::runtime_error("localedef cannot make es_ES.UTF-8: is Debian's locales installed?");
+  return folder.path();
+}
 
 TEST_F(WindowsRun, ThreeDiscsPrintTheBytesLinuxPrintsAndAreHeardNoteByNote) {
   const ProgramRun run = this->run({"3"});
@@ -81,7 +144,7 @@ TEST_F(WindowsRun, ThreeDiscsPrintTheBytesLinuxPrintsAndAreHeardNoteByNote) {
 TEST_F(WindowsRun, CtrlCStopsTheSoundAtOnceFinishesTheRecordingAndEndsAsWindowsWould) {
   // Wine turns SIGINT into Ctrl-C's console event. It comes as the first move of disc 4 is printed:
   // the note of 200 ms is about to start or has just started.
-  const ProgramRun run = this->run({"4"}, signal_on_output("Moving disc size 4/4", SIGINT));
+  const ProgramRun run = this->run({"4"}, {}, signal_on_output("Moving disc size 4/4", SIGINT));
   EXPECT_EQ(run.status, control_c_exit_low_byte) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out_lines().back(), "Moving disc size 4/4 from 1 to 3");  // nothing after the last move
@@ -92,7 +155,7 @@ TEST_F(WindowsRun, CtrlCStopsTheSoundAtOnceFinishesTheRecordingAndEndsAsWindowsW
 
 TEST_F(WindowsRun, AReaderThatGoesAwayIsAFatalReportNamingTheWindowsError) {
   const auto after_two_lines = [](pid_t, const std::string& out) { return std::ranges::count(out, '\n') < 2; };
-  const ProgramRun run = this->run({"3"}, after_two_lines);
+  const ProgramRun run = this->run({"3"}, {}, after_two_lines);
   EXPECT_EQ(run.status, 101);
   ASSERT_EQ(run.err_lines().size(), 1U) << run.err;
   // Windows says so in one of three ways (ERROR_BROKEN_PIPE, ERROR_NO_DATA, ERROR_PIPE_NOT_CONNECTED).
@@ -103,14 +166,39 @@ TEST_F(WindowsRun, AReaderThatGoesAwayIsAFatalReportNamingTheWindowsError) {
 }
 
 TEST_F(WindowsRun, ABadDiscCountIsReportedAsOnLinux) {
-  for (const std::string count : {"65", "+", "x1"}) {
-    SCOPED_TRACE(count);
-    const ProgramRun run = this->run({count});
-    const ProgramRun linux_run = run_on_linux({count});
+  // Every argument is read from the wide command line, so one that is not ASCII is text as on
+  // Linux, also where it is never used.
+  for (const Lines& args : {Lines{"65"}, Lines{"+"}, Lines{"x1", "\u00e9"}, Lines{"\u00e9"}}) {
+    SCOPED_TRACE(args.front());
+    const ProgramRun run = this->run(args, {"LANG=C.UTF-8"});
+    const ProgramRun linux_run = run_on_linux(args);
     EXPECT_EQ(run.status, 101);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, linux_run.err);
   }
+}
+
+TEST_F(WindowsRun, AtAConsoleThreeDiscsShowTheLinesLinuxPrints) {
+  const ProgramRun run = at_console({"3"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(screen_lines(run.out), run_on_linux({"3"}).out_lines());
+  recording_.expect_finished();
+}
+
+TEST_F(WindowsRun, CtrlCTypedAtAConsoleStopsTheSoundAtOnceAndEndsAsWindowsWould) {
+  bool typed = false;
+  const ProgramRun run = at_console({"4"}, {}, [&](const std::string& screen) {
+    if (typed || screen.find("Moving disc size 4/4") == std::string::npos) return std::string();
+    typed = true;
+    return std::string("\x03");
+  });
+  EXPECT_EQ(run.status, control_c_exit_low_byte) << run.out;
+  // Nothing after the last move but the console's echo of the key.
+  Lines screen = screen_lines(run.out);
+  if (!screen.empty() && screen.back() == "^C") screen.pop_back();
+  ASSERT_FALSE(screen.empty());
+  EXPECT_EQ(screen.back(), "Moving disc size 4/4 from 1 to 3");
+  recording_.expect_stopped_after(14, 0.05);
 }
 
 class WindowsRunWithoutOpenAl : public WindowsRun {
@@ -123,12 +211,36 @@ class WindowsRunWithAnIncompleteOpenAl : public WindowsRun {
   WindowsRunWithAnIncompleteOpenAl() : WindowsRun(from_environment("OPENAL_BRIDGE_MISSING_DIR")) {}
 };
 
-TEST_F(WindowsRunWithoutOpenAl, NoLibraryIsTheErrorOfTheLastNameTried) {
-  // OpenAL32.dll, the last of the five names, is found nowhere: ERROR_MOD_NOT_FOUND.
-  const ProgramRun run = this->run({"3"});
+TEST_F(WindowsRunWithoutOpenAl, NoLibraryIsLoadedFromTheWorkingFolderButFromPath) {
+  // An OpenAL under each of the five names in the folder the run starts in, whoever put it there,
+  // is never loaded: OpenAL32.dll, the last name, is found nowhere (ERROR_MOD_NOT_FOUND).
+  namespace fs = std::filesystem;
+  const std::string bridge = from_environment("OPENAL_BRIDGE_DIR") + "/OpenAL32.dll";
+  const TempDir working_folder;
+  fs::create_directory(working_folder.file("OpenAL.framework"));
+  // Windows adds ".dll" to a name without an ending.
+  for (const char* name : {"libopenal.so", "libopenal.dylib", "OpenAL.framework/OpenAL", "OpenAL.framework/OpenAL.dll",
+                           "soft_oal.dll", "OpenAL32.dll"})
+    fs::copy_file(bridge, working_folder.file(name));
+  const ProgramRun run = this->run({"1"}, {}, {}, working_folder.path());
   EXPECT_EQ(run.status, 101);
   EXPECT_EQ(run.out, "");
   EXPECT_TRUE(run.err.starts_with(required_report_lead + "Io(Os { code: 126, kind: NotFound, message: \"")) << run.err;
+
+  // One in a folder on PATH is.
+  const ProgramRun on_path = this->run({"1"}, {"WINEPATH=Z:" + from_environment("OPENAL_BRIDGE_DIR")});
+  EXPECT_EQ(on_path.status, 0) << on_path.err;
+}
+
+TEST_F(WindowsRunWithoutOpenAl, AConsoleShowsAReportInTheUsersLanguageAsItIsWritten) {
+  const std::vector<std::string> spanish{"LANG=es_ES.UTF-8", "LOCPATH=" + spanish_locale_folder()};
+  const ProgramRun piped = run({"3"}, spanish);
+  ASSERT_EQ(piped.status, 101);
+  ASSERT_TRUE(std::ranges::any_of(piped.err, [](char byte) { return (byte & 0x80) != 0; }))
+      << "the system's message is ASCII: " << piped.err;
+  const ProgramRun shown = at_console({"3"}, spanish);
+  EXPECT_EQ(shown.status, 101);
+  EXPECT_EQ(screen_lines(shown.out), piped.err_lines());
 }
 
 TEST_F(WindowsRunWithAnIncompleteOpenAl, ALibraryWithoutAnEntryPointIsRefused) {

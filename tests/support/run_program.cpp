@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +16,11 @@
 #include <iterator>
 #include <stdexcept>
 
-pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd) {
+namespace {
+
+/// Starts `argv` as `start_program` says, with the file actions and attributes given.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const posix_spawn_file_actions_t& actions, const posix_spawnattr_t* attributes) {
   // Everything the child needs is made here, before it exists: a child of a process with other
   // threads may only call what is safe in a signal handler until it runs the program, and setenv
   // could wait forever for a lock another thread held when the process was copied.
@@ -33,15 +38,30 @@ pid_t start_program(const std::vector<std::string>& argv, const std::vector<std:
     list.push_back(nullptr);
     return list;
   };
+  pid_t child = 0;
+  const int error = posix_spawn(&child, argv.front().c_str(), &actions, attributes, pointers(argv).data(),
+                                pointers(environment).data());
+  if (error != 0) throw std::runtime_error("cannot start " + argv.front() + ": " + std::strerror(error));
+  return child;
+}
+
+/// Waits for `child` and adds how it ended to `run`.
+void reap(pid_t child, ProgramRun& run) {
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+}
+
+}  // namespace
+
+pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
-  pid_t child = 0;
-  const int error =
-      posix_spawn(&child, argv.front().c_str(), &actions, nullptr, pointers(argv).data(), pointers(environment).data());
+  const pid_t child = spawn(argv, env, actions, nullptr);
   posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) throw std::runtime_error("cannot start " + argv.front() + ": " + std::strerror(error));
   return child;
 }
 
@@ -90,10 +110,54 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
   for (const pollfd& stream : streams) {
     if (stream.fd >= 0) close(stream.fd);
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+  reap(child, run);
+  return run;
+}
+
+ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                           std::chrono::seconds timeout, const Typist& typist) {
+  int terminal = -1;
+  int unused_side = -1;
+  winsize size{};  // wide enough that no line wraps
+  size.ws_row = 50;
+  size.ws_col = 500;
+  if (openpty(&terminal, &unused_side, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty failed");
+  const std::string side = ptsname(terminal);
+  close(unused_side);
+  fcntl(terminal, F_SETFD, FD_CLOEXEC);
+  // The program leads a session of its own, and the terminal it opens first becomes that session's
+  // controlling terminal: Ctrl-C typed there is its own.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, side.c_str(), O_RDWR, 0);
+  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  const pid_t child = spawn(argv, env, actions, &attributes);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // The screen ends when the last process that holds the terminal lets it go (EIO).
+  ProgramRun run;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  pollfd screen{terminal, POLLIN, 0};
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (poll(&screen, 1, 100) <= 0) continue;
+    std::array<char, 65536> chunk{};
+    const ssize_t got = read(terminal, chunk.data(), chunk.size());
+    if (got <= 0) break;
+    run.out.append(chunk.data(), static_cast<std::size_t>(got));
+    if (!typist) continue;
+    const std::string keys = typist(run.out);
+    if (!keys.empty() && write(terminal, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+      throw std::runtime_error("cannot type at the terminal");
+    }
+  }
+  if (std::chrono::steady_clock::now() >= deadline) kill(child, SIGKILL);
+  close(terminal);
+  reap(child, run);
   return run;
 }
 

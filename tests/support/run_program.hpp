@@ -36,6 +36,17 @@ using OutputWatch = std::function<bool(pid_t program, const std::string& out)>;
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                        std::chrono::seconds timeout = std::chrono::seconds(300), const OutputWatch& watch = {});
 
+/// Given everything a terminal has shown so far, what to type at it next: nothing, or keys such as
+/// "\x03" (Ctrl-C).
+using Typist = std::function<std::string(const std::string& screen)>;
+
+/// Runs `argv` as `run_program` does, but on a pseudo-terminal of its own, its controlling terminal,
+/// as a program started in a terminal window runs: `out` is everything the terminal showed, both
+/// output streams as the program wrote them, with the terminal's line endings ("\r\n"); `err` stays
+/// empty. `typist` is asked each time the screen has grown.
+ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                           std::chrono::seconds timeout, const Typist& typist = {});
+
 /// The same with memory checking: under valgrind's memcheck, or, in a sanitizer build, with the
 /// sanitizers' own checks. Either reports any memory error and any leak of memory the program owns
 /// (status 99 then); memory that system libraries keep for themselves is suppressed.
