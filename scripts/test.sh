@@ -13,10 +13,11 @@ source scripts/lib/common.sh
 # the installed program), groff (the manual page's markup, and its text in the Windows package),
 # Google Benchmark (the benchmarks are built with the tests, so that they keep compiling;
 # scripts/bench.sh runs them), and for the Windows build mingw-w64's compiler, 64-bit Wine to run
-# its tests and winegcc to build their OpenAL bridge (GoogleTest's sources come with libgtest-dev).
+# its tests, winegcc to build their OpenAL bridge (GoogleTest's sources come with libgtest-dev) and
+# glibc's locale sources (a test makes a Spanish locale, in which Wine's messages are not ASCII).
 ensure_packages "${run_packages[@]}" libgtest-dev libbenchmark-dev openal-info libasound2 pulseaudio \
   pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber valgrind dpkg-dev lintian devscripts \
-  groff-base g++-mingw-w64-x86-64-posix wine64 wine64-tools
+  groff-base g++-mingw-w64-x86-64-posix wine64 wine64-tools locales
 
 jobs=$(nproc)
 # Each phase says when it starts, in seconds since the command began.
