@@ -80,41 +80,23 @@ class WindowsRun : public testing::Test {
   }
 };
 
-/// The lines a terminal shows of what it received. Wine's console draws its screen on the terminal:
-/// it hides the cursor around each write and draws a space as an erasure and a step to the right.
+/// The lines a terminal shows of what it received, which Wine's console writes from left to right:
+/// it hides the cursor around each write, and draws a space as an erasure and a step to the right.
 Lines screen_lines(const std::string& received) {
-  std::vector<std::vector<std::string>> rows(1);  // each row a character (its UTF-8 bytes) a column
-  std::size_t row = 0;
-  std::size_t column = 0;
+  std::string text;
   for (std::size_t i = 0; i < received.size(); ++i) {
-    const char byte = received[i];
-    if (byte == '\x1b' && i + 1 < received.size() && received[i + 1] == '[') {
-      // A control sequence: parameters, then its final byte. Only moves and erasures change the text.
-      std::size_t end = i + 2;
-      while (end < received.size() && (received[end] < '@' || received[end] > '~')) ++end;
-      const std::string parameters = received.substr(i + 2, end - i - 2);
-      if (end < received.size() && received[end] == 'C') column += parameters.empty() ? 1 : std::stoul(parameters);
-      if (end < received.size() && received[end] == 'K') rows[row].resize(std::min(rows[row].size(), column));
-      i = end;
-    } else if (byte == '\r') {
-      column = 0;
-    } else if (byte == '\n') {
-      if (++row == rows.size()) rows.emplace_back();
-    } else if ((static_cast<unsigned char>(byte) & 0xC0) == 0x80 && column > 0) {
-      rows[row][column - 1] += byte;  // the rest of a character's bytes
-    } else {
-      if (rows[row].size() <= column) rows[row].resize(column + 1, " ");
-      rows[row][column++] = std::string(1, byte);
+    if (received.compare(i, 2, "\x1b[") != 0) {
+      if (received[i] != '\r') text += received[i];
+      continue;
     }
+    // A control sequence: its parameters, then a final byte. Only a step to the right shows.
+    std::size_t end = i + 2;
+    while (end < received.size() && (received[end] < '@' || received[end] > '~')) ++end;
+    if (end == received.size()) break;
+    if (received[end] == 'C') text.append(end == i + 2 ? 1 : std::stoul(received.substr(i + 2, end - i - 2)), ' ');
+    i = end;
   }
-  Lines lines;
-  for (const auto& cells : rows) {
-    std::string line;
-    for (const std::string& cell : cells) line += cell;
-    lines.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
-  }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  return lines;
+  return lines_of(text);
 }
 
 /// A folder of glibc's locales (LOCPATH) that holds es_ES.UTF-8, made once for the test program:
