@@ -59,10 +59,9 @@ SoundServer::SoundServer(ServerKind kind) {
   const std::string runtime = runtime_dir(dir_);
   const std::string fifo = dir_.file("sink.fifo");
   // PipeWire's PulseAudio service makes its socket's folder only if no client made it first.
-  for (const std::string& folder :
-       {runtime, runtime + "/pulse", dir_.file("home"), dir_.file("config"), dir_.file("config/wireplumber"),
-        dir_.file("config/wireplumber/main.lua.d"), dir_.file("config/wireplumber/bluetooth.lua.d"),
-        dir_.file("state")}) {
+  for (const std::string& folder : {runtime, runtime + "/pulse", dir_.file("home"), dir_.file("config"),
+                                    dir_.file("config/wireplumber"), dir_.file("config/wireplumber/main.lua.d"),
+                                    dir_.file("config/wireplumber/bluetooth.lua.d"), dir_.file("state")}) {
     if (mkdir(folder.c_str(), 0700) != 0) throw std::runtime_error("cannot make " + folder);
   }
   if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("cannot make " + fifo);
