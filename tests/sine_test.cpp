@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <set>
+#include <utility>
 
 #include "chime.hpp"
 #include "tone.hpp"
@@ -67,6 +68,19 @@ TEST(ChimeSine, EveryRangeGivesGlibcsSine) {
   }
 }
 #endif
+
+// glibc reduces an argument below 120 by one multiply-subtract with pi/2 in double precision, and
+// from 120 on with 4/pi to 192 bits. From 60 on the two round alike but for these three arguments
+// and their negatives, none of them a note's; the sines are glibc's (its plain variant's: the FMA
+// one rounds the first two as the long reduction does).
+TEST(ChimeSine, ReducesArgumentsBelow120AsGlibcDoes) {
+  for (const auto& [argument, sine] : {std::pair{0x1.46b80ep+6F, -0x1.b5476ap-10F},
+                                       {0x1.52e6cp+6F, 0x1.8f6112p-4F},
+                                       {0x1.b7d314p+6F, -0x1.96f55cp-12F}}) {
+    EXPECT_EQ(chime_sine(argument), sine) << std::hexfloat << argument;
+    EXPECT_EQ(chime_sine(-argument), -sine) << std::hexfloat << argument;
+  }
+}
 
 // The C library picks a variant by processor. The one for processors with fused multiply-add
 // rounds these two arguments the other way; chime_sine must round as the plain one does, on any
