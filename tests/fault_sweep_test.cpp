@@ -146,10 +146,6 @@ void check(const SweepRun& run, const SweepRun& clean, const std::string& config
         EXPECT_EQ(failures.front(), "Failed to play sound: " + expected->detail);
       }
       EXPECT_EQ(result.err, "");
-      // The run is released right after the check that failed: the context, then the device.
-      ASSERT_GE(run.calls.size(), 2U);
-      EXPECT_EQ(functions_of(Lines(run.calls.end() - 2, run.calls.end())),
-                (Lines{"alcDestroyContext", "alcCloseDevice"}));
       break;
     case 101:
       EXPECT_TRUE(failures.empty());

@@ -13,8 +13,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ranges>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -59,9 +63,8 @@ SoundServer::SoundServer(ServerKind kind) {
   const std::string runtime = runtime_dir(dir_);
   const std::string fifo = dir_.file("sink.fifo");
   // PipeWire's PulseAudio service makes its socket's folder only if no client made it first.
-  for (const std::string& folder : {runtime, runtime + "/pulse", dir_.file("home"), dir_.file("config"),
-                                    dir_.file("config/wireplumber"), dir_.file("config/wireplumber/main.lua.d"),
-                                    dir_.file("config/wireplumber/bluetooth.lua.d"), dir_.file("state")}) {
+  for (const std::string& folder :
+       {runtime, runtime + "/pulse", dir_.file("home"), dir_.file("config"), dir_.file("state")}) {
     if (mkdir(folder.c_str(), 0700) != 0) throw std::runtime_error("cannot make " + folder);
   }
   if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("cannot make " + fifo);
@@ -102,48 +105,19 @@ void SoundServer::start_pulseaudio(const std::string& fifo) {
 }
 
 void SoundServer::start_pipewire(const std::string& fifo) {
-  // One PipeWire process serves the PulseAudio protocol and holds the pipe sink, driven by the
-  // system clock's timer (support.node.driver). The graph runs at the sink's rate, so nothing is
-  // resampled, as on the PulseAudio server. Nothing needs D-Bus.
-  write_file(dir_.file("pipewire.conf"), R"(context.properties = {
-  core.daemon = true
-  core.name = pipewire-0
-  default.clock.rate = 44100
-  default.clock.allowed-rates = [ 44100 ]
-  support.dbus = false
-}
-context.spa-libs = {
-  audio.convert.* = audioconvert/libspa-audioconvert
-  support.* = support/libspa-support
-}
-context.modules = [
-  { name = libpipewire-module-protocol-native }
-  { name = libpipewire-module-metadata }
-  { name = libpipewire-module-spa-node-factory }
-  { name = libpipewire-module-client-node }
-  { name = libpipewire-module-client-device }
-  { name = libpipewire-module-access }
-  { name = libpipewire-module-adapter }
-  { name = libpipewire-module-link-factory }
-  { name = libpipewire-module-session-manager }
-  { name = libpipewire-module-protocol-pulse args = { server.address = [ "unix:native" ] } }
-  { name = libpipewire-module-pipe-tunnel
-    args = { tunnel.mode = sink pipe.filename = ")" +
-                                             fifo + R"(" node.name = capture
-             audio.format = S16LE audio.rate = 44100 audio.channels = 1 audio.position = [ MONO ] } }
-]
-context.objects = [
-  { factory = spa-node-factory
-    args = { factory.name = support.node.driver node.name = Timer-Driver priority.driver = 20000 } }
-]
-)");
-  // WirePlumber links the streams to the sink. Without D-Bus it must neither ask the desktop portal
-  // about Flatpak clients nor look for sound cards: set before its 90-enable-all.lua acts on them.
-  write_file(dir_.file("config/wireplumber/main.lua.d/80-private-server.lua"),
-             "default_access.properties[\"enable-flatpak-portal\"] = false\nalsa_monitor.enabled = false\n");
-  // Nor Bluetooth: its monitor asks logind for seats, and where no systemd runs (a container, a
-  // fresh root) that fails and WirePlumber leaves.
-  write_file(dir_.file("config/wireplumber/bluetooth.lua.d/80-private-server.lua"), "bluez_monitor.enabled = false\n");
+  // The server's configuration and WirePlumber's scripts are in tests/support, the first with the
+  // sink's FIFO to fill in.
+  const std::string support = HANOI_SOURCE_DIR "/tests/support/";
+  std::ifstream template_file(support + "pipewire.conf");
+  std::string config{std::istreambuf_iterator<char>(template_file), {}};
+  constexpr std::string_view sink_placeholder = "@SINK_FIFO@";
+  const std::size_t sink_at = config.find(sink_placeholder);
+  if (sink_at == std::string::npos || config.rfind(sink_placeholder) != sink_at) {
+    throw std::runtime_error(support + "pipewire.conf must name the sink once, as " + std::string(sink_placeholder));
+  }
+  write_file(dir_.file("pipewire.conf"), config.replace(sink_at, sink_placeholder.size(), fifo));
+  std::filesystem::copy(support + "wireplumber", dir_.file("config/wireplumber"),
+                        std::filesystem::copy_options::recursive);
   processes_.push_back(start({"/usr/bin/pipewire", "-c", dir_.file("pipewire.conf")}));
   wait_until([&] { return accepts(runtime_dir(dir_) + "/pipewire-0"); }, "PipeWire's socket");
   processes_.push_back(start({"/usr/bin/wireplumber"}));

@@ -32,8 +32,6 @@ class WaveRecording {
   /// Checks the recording of a run stopped as a note began: finished, with the `notes_before` notes
   /// before it, then at most what sounded of the stopped note, heard for less than `stopped_s`.
   void expect_stopped_after(std::size_t notes_before, double stopped_s) const;
-  /// The folder the recording and its configuration are in.
-  const TempDir& dir() const { return dir_; }
 
  private:
   TempDir dir_;
