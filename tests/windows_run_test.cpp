@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -123,18 +122,6 @@ TEST_F(WindowsRun, ThreeDiscsPrintTheBytesLinuxPrintsAndAreHeardNoteByNote) {
   EXPECT_EQ(expect_moves_heard(lines, *signal, recording_.mixing()).size(), 14U);
 }
 
-TEST_F(WindowsRun, CtrlCStopsTheSoundAtOnceFinishesTheRecordingAndEndsAsWindowsWould) {
-  // Wine turns SIGINT into Ctrl-C's console event. It comes as the first move of disc 4 is printed:
-  // the note of 200 ms is about to start or has just started.
-  const ProgramRun run = this->run({"4"}, {}, signal_on_output("Moving disc size 4/4", SIGINT));
-  EXPECT_EQ(run.status, control_c_exit_low_byte) << run.err;
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out_lines().back(), "Moving disc size 4/4 from 1 to 3");  // nothing after the last move
-  // The 14 notes of the moves before, then at most what sounded of the stopped one: under 50 ms,
-  // as heard, whatever the machine did meanwhile.
-  recording_.expect_stopped_after(14, 0.05);
-}
-
 TEST_F(WindowsRun, AReaderThatGoesAwayIsAFatalReportNamingTheWindowsError) {
   const auto after_two_lines = [](pid_t, const std::string& out) { return std::ranges::count(out, '\n') < 2; };
   const ProgramRun run = this->run({"3"}, {}, after_two_lines);
@@ -168,6 +155,8 @@ TEST_F(WindowsRun, AtAConsoleThreeDiscsShowTheLinesLinuxPrints) {
 }
 
 TEST_F(WindowsRun, CtrlCTypedAtAConsoleStopsTheSoundAtOnceAndEndsAsWindowsWould) {
+  // Typed as the first move of disc 4 is shown: the note of 200 ms is about to start or has just
+  // started.
   bool typed = false;
   const ProgramRun run = at_console({"4"}, {}, [&](const std::string& screen) {
     if (typed || screen.find("Moving disc size 4/4") == std::string::npos) return std::string();
@@ -175,7 +164,9 @@ TEST_F(WindowsRun, CtrlCTypedAtAConsoleStopsTheSoundAtOnceAndEndsAsWindowsWould)
     return std::string("\x03");
   });
   EXPECT_EQ(run.status, control_c_exit_low_byte) << run.out;
-  // Nothing after the last move but the console's echo of the key.
+  // Nothing after the last move but the console's echo of the key; of the notes, the 14 of the
+  // moves before, then at most what sounded of the stopped one: under 50 ms, as heard, whatever the
+  // machine did meanwhile.
   Lines screen = screen_lines(run.out);
   if (!screen.empty() && screen.back() == "^C") screen.pop_back();
   ASSERT_FALSE(screen.empty());
