@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstdlib>
@@ -45,12 +46,44 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   return child;
 }
 
-/// Waits for `child` and adds how it ended to `run`.
-void reap(pid_t child, ProgramRun& run) {
+/// Reads the output streams of `child` from `out_fd` and `err_fd` (-1: none) until both end, as
+/// `run_program` says, closes them, and waits for the child.
+ProgramRun collect(pid_t child, int out_fd, int err_fd, std::chrono::seconds timeout, const OutputWatch& watch) {
+  ProgramRun run;
+  std::array<pollfd, 2> streams{{{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}}};
+  std::array<std::string*, 2> sinks{&run.out, &run.err};
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  auto open_streams = std::ranges::count_if(streams, [](const pollfd& stream) { return stream.fd >= 0; });
+  while (open_streams > 0) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      kill(child, SIGKILL);
+      break;
+    }
+    if (poll(streams.data(), streams.size(), static_cast<int>(left.count())) < 0) continue;
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+      if (streams[i].fd < 0 || streams[i].revents == 0) continue;
+      std::array<char, 65536> chunk{};
+      const ssize_t got = read(streams[i].fd, chunk.data(), chunk.size());
+      if (got > 0) sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
+      // At the stream's end, or where the watch stops reading standard output.
+      const bool reading = got > 0 && (i != 0 || !watch || watch(child, run.out));
+      if (!reading) {
+        close(streams[i].fd);
+        streams[i].fd = -1;
+        --open_streams;
+      }
+    }
+  }
+  for (const pollfd& stream : streams) {
+    if (stream.fd >= 0) close(stream.fd);
+  }
   int status = 0;
   waitpid(child, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+  return run;
 }
 
 }  // namespace
@@ -79,39 +112,7 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
   const pid_t child = start_program(argv, env, out_pipe[1], err_pipe[1]);
   close(out_pipe[1]);
   close(err_pipe[1]);
-
-  ProgramRun run;
-  std::array<pollfd, 2> streams{{{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}}};
-  std::array<std::string*, 2> sinks{&run.out, &run.err};
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  int open_streams = 2;
-  while (open_streams > 0) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      kill(child, SIGKILL);
-      break;
-    }
-    if (poll(streams.data(), streams.size(), static_cast<int>(left.count())) < 0) continue;
-    for (std::size_t i = 0; i < streams.size(); ++i) {
-      if (streams[i].fd < 0 || streams[i].revents == 0) continue;
-      std::array<char, 65536> chunk{};
-      const ssize_t got = read(streams[i].fd, chunk.data(), chunk.size());
-      if (got > 0) sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
-      // At the stream's end, or where the watch stops reading standard output.
-      const bool reading = got > 0 && (i != 0 || !watch || watch(child, run.out));
-      if (!reading) {
-        close(streams[i].fd);
-        streams[i].fd = -1;
-        --open_streams;
-      }
-    }
-  }
-  for (const pollfd& stream : streams) {
-    if (stream.fd >= 0) close(stream.fd);
-  }
-  reap(child, run);
-  return run;
+  return collect(child, out_pipe[0], err_pipe[0], timeout, watch);
 }
 
 ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -140,25 +141,10 @@ ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vect
   posix_spawn_file_actions_destroy(&actions);
 
   // The screen ends when the last process that holds the terminal lets it go (EIO).
-  ProgramRun run;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  pollfd screen{terminal, POLLIN, 0};
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (poll(&screen, 1, 100) <= 0) continue;
-    std::array<char, 65536> chunk{};
-    const ssize_t got = read(terminal, chunk.data(), chunk.size());
-    if (got <= 0) break;
-    run.out.append(chunk.data(), static_cast<std::size_t>(got));
-    if (!typist) continue;
-    const std::string keys = typist(run.out);
-    if (!keys.empty() && write(terminal, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
-      throw std::runtime_error("cannot type at the terminal");
-    }
-  }
-  if (std::chrono::steady_clock::now() >= deadline) kill(child, SIGKILL);
-  close(terminal);
-  reap(child, run);
-  return run;
+  return collect(child, terminal, -1, timeout, [&](pid_t, const std::string& screen) {
+    const std::string keys = typist ? typist(screen) : "";
+    return write(terminal, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
+  });
 }
 
 ProgramRun run_under_memcheck(const std::vector<std::string>& argv, const std::vector<std::string>& env,
