@@ -108,11 +108,12 @@ const std::string& spanish_locale_folder() {
   return folder.path();
 }
 
-TEST_F(WindowsRun, ThreeDiscsPrintTheBytesLinuxPrintsAndAreHeardNoteByNote) {
+TEST_F(WindowsRun, ThreeDiscsPrintAndShowAtAConsoleWhatLinuxPrintsAndAreHeardNoteByNote) {
+  const ProgramRun linux_run = run_on_linux({"3"});
   const ProgramRun run = this->run({"3"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, run_on_linux({"3"}).out);  // binary output: "\n", never "\r\n"
+  EXPECT_EQ(run.out, linux_run.out);  // binary output: "\n", never "\r\n"
   const Lines lines = run.out_lines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(Lines(lines.begin() + 1, lines.end()), three_disc_moves);
@@ -120,6 +121,11 @@ TEST_F(WindowsRun, ThreeDiscsPrintTheBytesLinuxPrintsAndAreHeardNoteByNote) {
   const auto signal = recording_.signal();
   ASSERT_TRUE(signal) << signal.error();
   EXPECT_EQ(expect_moves_heard(lines, *signal, recording_.mixing()).size(), 14U);
+
+  const ProgramRun shown = at_console({"3"});
+  ASSERT_EQ(shown.status, 0) << shown.out;
+  EXPECT_EQ(screen_lines(shown.out), linux_run.out_lines());
+  recording_.expect_finished();
 }
 
 TEST_F(WindowsRun, AReaderThatGoesAwayIsAFatalReportNamingTheWindowsError) {
@@ -145,13 +151,6 @@ TEST_F(WindowsRun, ABadDiscCountIsReportedAsOnLinux) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, linux_run.err);
   }
-}
-
-TEST_F(WindowsRun, AtAConsoleThreeDiscsShowTheLinesLinuxPrints) {
-  const ProgramRun run = at_console({"3"});
-  ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_EQ(screen_lines(run.out), run_on_linux({"3"}).out_lines());
-  recording_.expect_finished();
 }
 
 TEST_F(WindowsRun, CtrlCTypedAtAConsoleStopsTheSoundAtOnceAndEndsAsWindowsWould) {

@@ -31,8 +31,9 @@ void leave_out_current_folder() {
   static const DWORD error = [] {
     std::array<wchar_t, MAX_PATH> system_folder{};
     const UINT length = GetSystemDirectoryW(system_folder.data(), system_folder.size());
-    if (length == 0 || length >= system_folder.size()) return length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
-    return SetDllDirectoryW(system_folder.data()) != FALSE ? ERROR_SUCCESS : GetLastError();
+    if (length >= system_folder.size()) return static_cast<DWORD>(ERROR_BUFFER_OVERFLOW);
+    if (length == 0 || SetDllDirectoryW(system_folder.data()) == FALSE) return GetLastError();
+    return static_cast<DWORD>(ERROR_SUCCESS);
   }();
   if (error != ERROR_SUCCESS) {
     fatal("taking the current folder out of the library search failed: " +
