@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "audio/error.hpp"
+#include "os_error.hpp"
 
 OsErrorKind OsError::kind() const {
   switch (code) {
@@ -40,5 +40,3 @@ OsErrorKind OsError::kind() const {
 }
 
 std::string OsError::message() const { return std::strerror(code); }
-
-OsError OsError::not_found() { return OsError{ENOENT}; }

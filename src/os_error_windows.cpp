@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "audio/error.hpp"
+#include "os_error.hpp"
 #include "text.hpp"
 
 OsErrorKind OsError::kind() const {
@@ -55,5 +55,3 @@ std::string OsError::message() const {
   if (message.empty()) return "Unknown error " + std::to_string(code);
   return utf8_from_utf16({reinterpret_cast<const char16_t*>(message.data()), message.size()});
 }
-
-OsError OsError::not_found() { return OsError{ERROR_MOD_NOT_FOUND}; }

@@ -9,9 +9,9 @@
 /// that a line that cannot be written is known at once. On POSIX systems a descriptor the program
 /// was started without is taken by /dev/null, opened so that every use of it fails as on a closed
 /// descriptor (EBADF): no file the run opens later (the audio library, a recording, a sound
-/// server's socket) can then become standard output and receive its lines. On Windows the two
-/// output streams are binary, so that the program writes the same bytes as elsewhere, and a
-/// console is written in UTF-16, so that it shows UTF-8 text as such.
+/// server's socket) can then become standard output and receive its lines. On Windows both output
+/// streams are written with the system's own calls, so that the program writes the same bytes as
+/// elsewhere (no "\r\n"), and a console in UTF-16, so that it shows UTF-8 text as such.
 void guard_standard_streams();
 
 /// Writes `line`, which ends in its newline, to `out` and flushes it, so that the line is out
@@ -24,10 +24,3 @@ void write_line(std::ostream& out, std::string_view line, std::source_location w
 /// memory has run out); on a Windows console as UTF-16, as standard output is. A failure is ignored:
 /// there is nowhere left to report it.
 void write_error(std::string_view text);
-
-/// Forgets the error of an earlier write to standard output, so that the next failure shows its own.
-void clear_write_error();
-
-/// Stops the run on a write to standard output that failed, as `write_line` says, reporting the
-/// position `where`.
-[[noreturn]] void stop_on_failed_write(std::source_location where);

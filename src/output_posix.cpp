@@ -10,11 +10,12 @@
 #include <iostream>
 #include <string>
 
-#include "audio/error.hpp"
 #include "exit_status.hpp"
 #include "fatal.hpp"
+#include "os_error.hpp"
 #include "output.hpp"
 #include "stop_signals.hpp"
+#include "stop_signals_posix.hpp"
 
 void guard_standard_streams() {
   for (const int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
@@ -32,10 +33,11 @@ void guard_standard_streams() {
 
 void write_error(std::string_view text) { static_cast<void>(std::fwrite(text.data(), 1, text.size(), stderr)); }
 
-void clear_write_error() { errno = 0; }
-
-void stop_on_failed_write(std::source_location where) {
-  const int error = errno != 0 ? errno : EIO;  // a stream that failed without a system error
+void write_line(std::ostream& out, std::string_view line, std::source_location where) {
+  // errno is the failed write's own: cleared first, for a stream that fails without a system call.
+  errno = 0;
+  if (out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) return;
+  const int error = errno != 0 ? errno : EIO;
   if (error == EPIPE && holds_stop_signal(SIGPIPE)) throw SignalStop{SIGPIPE};
   fatal(std::string(required_lead_in) + OsError{error}.debug(), where);
 }

@@ -1,29 +1,22 @@
-// Standard streams on Windows: binary output, UTF-16 for a console, and the system's error code
-// after a failed write.
+// Standard streams on Windows: written straight to the system, UTF-16 for a console, and each
+// failed write with the system's code.
 
 #include "output_windows.hpp"
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <streambuf>
 #include <string>
 
-#include "audio/error.hpp"
 #include "fatal.hpp"
+#include "os_error.hpp"
 #include "output.hpp"
 
 namespace {
-
-/// The code of a failed write to a console, which the C library never sees.
-DWORD console_error = ERROR_SUCCESS;
 
 /// Whether `stream` is a console, which takes text as UTF-16 whatever its code page.
 bool is_console(HANDLE stream) {
@@ -32,9 +25,9 @@ bool is_console(HANDLE stream) {
 }
 
 /// Writes UTF-8 `text` to `console` as UTF-16 with WriteConsoleW, a piece at a time through a buffer
-/// of its own, so that it allocates nothing; no piece ends inside a character's bytes. False, with
-/// `console_error` set, when the console refuses it.
-bool write_console(HANDLE console, std::string_view text) {
+/// of its own, so that it allocates nothing; no piece ends inside a character's bytes. Gives the
+/// system's code when the console refuses it, ERROR_SUCCESS otherwise.
+DWORD write_console(HANDLE console, std::string_view text) {
   std::array<wchar_t, 1024> wide{};
   while (!text.empty()) {
     // A UTF-8 sequence yields at most one UTF-16 unit a byte, so a piece of this many bytes fits.
@@ -45,17 +38,34 @@ bool write_console(HANDLE console, std::string_view text) {
                                           static_cast<int>(wide.size()));
     DWORD written = 0;
     if (WriteConsoleW(console, wide.data(), static_cast<DWORD>(units), &written, nullptr) == FALSE) {
-      console_error = GetLastError();
-      return false;
+      return GetLastError();
     }
     text.remove_prefix(piece);
   }
-  return true;
+  return ERROR_SUCCESS;
 }
 
-class ConsoleOutput final : public std::streambuf {
+/// Writes `text` to a file or pipe, all of it, as it is. Gives the system's code when the write
+/// fails, ERROR_SUCCESS otherwise.
+DWORD write_file(HANDLE file, std::string_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    if (WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) == FALSE) {
+      return GetLastError();
+    }
+    if (written == 0) return ERROR_WRITE_FAULT;  // nothing taken, and no code for it
+    text.remove_prefix(written);
+  }
+  return ERROR_SUCCESS;
+}
+
+/// Standard output's buffer: each line goes to the system when it is flushed, a console's as
+/// UTF-16, anything else's as its bytes. A write the system refuses fails the flush, and the buffer
+/// keeps the system's code for `write_line` to report.
+class SystemOutput final : public std::streambuf {
  public:
-  explicit ConsoleOutput(HANDLE console) : console_(console) {}
+  SystemOutput(HANDLE stream, bool console) : stream_(stream), console_(console) {}
+  DWORD error() const { return error_; }
 
  private:
   int_type overflow(int_type c) override {
@@ -67,51 +77,41 @@ class ConsoleOutput final : public std::streambuf {
     return count;
   }
   int sync() override {
-    const bool written = write_console(console_, pending_);
+    error_ = console_ ? write_console(stream_, pending_) : write_file(stream_, pending_);
     pending_.clear();
-    return written ? 0 : -1;
+    return error_ == ERROR_SUCCESS ? 0 : -1;
   }
 
-  HANDLE console_;
+  HANDLE stream_;
+  bool console_;
+  DWORD error_ = ERROR_SUCCESS;
   std::string pending_;
 };
 
 }  // namespace
 
-std::unique_ptr<std::streambuf> make_console_output(HANDLE console) { return std::make_unique<ConsoleOutput>(console); }
+std::unique_ptr<std::streambuf> make_console_output(HANDLE console) {
+  return std::make_unique<SystemOutput>(console, true);
+}
 
 void guard_standard_streams() {
-  // The C library's text mode would write "\r\n" for every "\n".
-  static_cast<void>(_setmode(_fileno(stdout), _O_BINARY));
-  static_cast<void>(_setmode(_fileno(stderr), _O_BINARY));
-  // Unsynchronised, std::cout writes to the C library's descriptor 1 itself when flushed, and
-  // _doserrno keeps the system's code of a write that failed.
-  std::ios::sync_with_stdio(false);
+  // Standard output bypasses the C library, whose text mode would write "\r\n" for every "\n" and
+  // which keeps a failed write's code apart from the write. Kept for the life of the process, never
+  // destroyed: std::cout's last flush comes after every static object of the program is gone.
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (is_console(out)) {
-    // Kept for the life of the process, never destroyed: std::cout's last flush comes after every
-    // static object of the program is gone.
-    std::cout.rdbuf(make_console_output(out).release());
-  }
+  std::cout.rdbuf(std::make_unique<SystemOutput>(out, is_console(out)).release());
+}
+
+void write_line(std::ostream& out, std::string_view line, std::source_location where) {
+  if (out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) return;
+  // A reader that went away is a failed write like any other: Windows has no signal for it.
+  const auto* system = dynamic_cast<const SystemOutput*>(out.rdbuf());
+  DWORD error = system != nullptr ? system->error() : ERROR_SUCCESS;
+  if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;  // a stream that failed without a system error
+  fatal(std::string(required_lead_in) + OsError{static_cast<std::int32_t>(error)}.debug(), where);
 }
 
 void write_error(std::string_view text) {
   HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  if (is_console(error)) {
-    static_cast<void>(write_console(error, text));
-  } else {
-    static_cast<void>(std::fwrite(text.data(), 1, text.size(), stderr));
-  }
-}
-
-void clear_write_error() {
-  _doserrno = 0;
-  console_error = ERROR_SUCCESS;
-}
-
-void stop_on_failed_write(std::source_location where) {
-  // A reader that went away is a failed write like any other: Windows has no signal for it.
-  DWORD error = console_error != ERROR_SUCCESS ? console_error : static_cast<DWORD>(_doserrno);
-  if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;  // a stream that failed without a system error
-  fatal(std::string(required_lead_in) + OsError{static_cast<std::int32_t>(error)}.debug(), where);
+  static_cast<void>(is_console(error) ? write_console(error, text) : write_file(error, text));
 }

@@ -18,9 +18,6 @@ struct SignalStop {
 /// and the closing of the console window are.
 void hold_stop_signals();
 
-/// Whether `signal` is a POSIX signal that `hold_stop_signals` holds; never on Windows.
-bool holds_stop_signal(int signal);
-
 /// How late a wait of this platform may wake after its time: a note's wait ends that much early and
 /// reads the clock for the rest (a fraction of a percent of one core).
 extern const std::chrono::microseconds wait_wake_margin;

@@ -1,5 +1,7 @@
 // Stop signals on POSIX systems: held for the whole process and taken by sigtimedwait.
 
+#include "stop_signals_posix.hpp"
+
 #include <pthread.h>
 
 #include <array>

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "audio/error.hpp"
+#include "os_error.hpp"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/error.hpp"
+#include "os_error.hpp"
 
 namespace {
 

@@ -7,60 +7,7 @@
 #include <string_view>
 #include <variant>
 
-/// The operating system's error classes, as far as a failed library operation can fall into one.
-enum class OsErrorKind : std::uint8_t {
-  NotFound,
-  PermissionDenied,
-  Interrupted,
-  ArgumentListTooLong,
-  WouldBlock,
-  OutOfMemory,
-  ResourceBusy,
-  AlreadyExists,
-  CrossesDevices,
-  NotADirectory,
-  IsADirectory,
-  InvalidInput,
-  ExecutableFileBusy,
-  FileTooLarge,
-  StorageFull,
-  NotSeekable,
-  ReadOnlyFilesystem,
-  TooManyLinks,
-  BrokenPipe,
-  Deadlock,
-  InvalidFilename,
-  Unsupported,
-  DirectoryNotEmpty,
-  FilesystemLoop,
-  TimedOut,
-  StaleNetworkFileHandle,
-  FilesystemQuotaExceeded,
-  Other,
-};
-
-std::string_view os_error_kind_name(OsErrorKind kind);
-/// Short description of a category; "other os error" for `Other`.
-std::string_view os_error_kind_description(OsErrorKind kind);
-
-/// The operating system's report of a failed operation: its error number (errno on POSIX systems,
-/// GetLastError's code on Windows), from which the category and the system's message are derived
-/// when they are needed.
-struct OsError {
-  std::int32_t code = 0;
-
-  OsErrorKind kind() const;
-  /// The system's message for the number: strerror's, or on Windows FormatMessage's without its
-  /// line break.
-  std::string message() const;
-  /// Os { code: 2, kind: NotFound, message: "No such file or directory" }
-  std::string debug() const;
-  /// This system's code for a library that is nowhere to be found: ENOENT, or ERROR_MOD_NOT_FOUND
-  /// on Windows, what its loader gives for a name it cannot find.
-  static OsError not_found();
-
-  friend bool operator==(const OsError&, const OsError&) = default;
-};
+#include "os_error.hpp"
 
 /// The one error type of the audio output layer: a kind and that kind's payload.
 class AudioError {

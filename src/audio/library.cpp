@@ -6,11 +6,10 @@
 
 namespace {
 
-/// The loader's error for the step that just failed, or a fatal stop when it gives none.
-OsError loader_error(const LibraryLoader& loader, LoaderStep step, std::string_view what, std::string_view name) {
-  const std::optional<OsError> error = loader.last_error(step);
-  if (!error) fatal(std::string(what) + " failed without an error from the loader: " + std::string(name));
-  return *error;
+/// The error of a loader step that failed, or a fatal stop when the loader gave none.
+OsError loader_error(const OsError& error, std::string_view what, std::string_view name) {
+  if (error.code == 0) fatal(std::string(what) + " failed without an error from the loader: " + std::string(name));
+  return error;
 }
 
 /// Some implementations give no value for these names; they take the standard values instead. The
@@ -86,9 +85,9 @@ struct AudioLibrary::Record {
   Record& operator=(const Record&) = delete;
   ~Record() {
     // Runs at the last release, possibly while a fatal stop unwinds: no unwinding from here.
-    if (loader.close(handle) != 0) {
-      const std::optional<OsError> error = loader.last_error(LoaderStep::Close);
-      fatal_exit("closing the audio library failed: " + (error ? error->debug() : "no error from the loader"));
+    if (const auto closed = loader.close(handle); !closed) {
+      const OsError& error = closed.error();
+      fatal_exit("closing the audio library failed: " + (error.code != 0 ? error.debug() : "no error from the loader"));
     }
   }
 
@@ -106,26 +105,25 @@ AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> f
                                              const LibraryLoader& loader) {
   // The first file name that opens wins; of the failed attempts only the last one's error is kept.
   std::unique_ptr<AudioLibrary::Record> record;
-  OsError last_error = OsError::not_found();  // where no name is tried, none is found
+  OsError last_error = library_not_found;  // where no name is tried, none is found
   for (const std::string_view name : file_names) {
     const std::string file_name(name);
-    if (void* handle = loader.open(file_name.c_str())) {
-      record = std::make_unique<AudioLibrary::Record>(loader, handle);
+    const auto opened = loader.open(file_name.c_str());
+    if (opened) {
+      record = std::make_unique<AudioLibrary::Record>(loader, *opened);
       break;
     }
-    last_error = loader_error(loader, LoaderStep::Open, "opening a library", name);
+    last_error = loader_error(opened.error(), "opening a library", name);
   }
   if (!record) return std::unexpected(last_error);
 
   // Every entry point, in table order; the first missing one closes the library again.
   EntryPoints& table = record->table;
-  const auto look_up = [&](auto& field, const char* name) {
-    void* address = loader.look_up(record->handle, name);
-    if (address == nullptr) {
-      return std::optional(loader_error(loader, LoaderStep::Lookup, "looking up", name));
-    }
-    field = function_cast<std::remove_reference_t<decltype(field)>>(address);
-    return std::optional<OsError>();
+  const auto look_up = [&](auto& field, const char* name) -> std::optional<OsError> {
+    const auto address = loader.look_up(record->handle, name);
+    if (!address) return loader_error(address.error(), "looking up", name);
+    field = function_cast<std::remove_reference_t<decltype(field)>>(*address);
+    return std::nullopt;
   };
 #define AUDIO_LOOK_UP(type, name) \
   if (auto missing = look_up(table.name, #name)) return std::unexpected(*missing);

@@ -134,24 +134,24 @@ struct LibraryExtensions {
   ThreadLocalContextExtension thread_local_context;
 };
 
-/// The step of a library loader that failed.
-enum class LoaderStep : std::uint8_t { Open, Lookup, Close };
-
 /// How the audio library is opened, looked into and closed: the platform's dynamic loader in a run,
-/// a test's own in a test (like volk, which takes its loader function from the caller). A failed
-/// step gives null (`close`: not 0); `last_error` then gives the operating system's error for that
-/// failure, or nothing when the loader gave none.
+/// a test's own in a test (like volk, which takes its loader function from the caller). Each step
+/// returns its value or the operating system's error for its own failure; an error of code 0 is a
+/// failure for which the platform gave no error.
 struct LibraryLoader {
-  void* (*open)(const char* file_name);
-  void* (*look_up)(void* library, const char* name);
-  int (*close)(void* library);  // 0 when the library was closed
-  std::optional<OsError> (*last_error)(LoaderStep step);
+  std::expected<void*, OsError> (*open)(const char* file_name);
+  std::expected<void*, OsError> (*look_up)(void* library, const char* name);
+  std::expected<void, OsError> (*close)(void* library);
 };
 
 /// The platform's dynamic loader: dlopen (every symbol bound at once, none shared), dlsym and
 /// dlclose; on Windows LoadLibrary (without the system's error dialogs), GetProcAddress and
 /// FreeLibrary.
 extern const LibraryLoader dynamic_loader;
+
+/// What the platform's loader gives for a library that is nowhere to be found (ENOENT, or
+/// ERROR_MOD_NOT_FOUND on Windows), and so the error when there is no file name to try.
+extern const OsError library_not_found;
 
 /// The OpenAL library opened at run time: its entry-point table and its extension record. A shared
 /// handle: copies share one record, and the last copy to go closes the library. Releasing the last
@@ -170,8 +170,10 @@ class AudioLibrary {
   std::shared_ptr<const Record> record_;
 };
 
-/// The file names tried, in this order, on every platform; each is handed unchanged to the
-/// platform's loader, so its own search rules apply.
+/// The file names tried, in this order, on every platform, each by the platform's own search rules.
+/// The loader searches no folder of its own and leaves the current folder out: on POSIX systems a
+/// relative name with a folder in it is not looked for (it would name one in the current folder),
+/// and on Windows the DLL folder takes the current folder's place in the search.
 inline constexpr std::array<std::string_view, 5> default_library_names{
     "libopenal.so", "libopenal.dylib", "OpenAL.framework/OpenAL", "soft_oal.dll", "OpenAL32.dll"};
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
-#include "audio/library.hpp"
+#include "os_error.hpp"
+
+/// The step of the dynamic loader that failed.
+enum class LoaderStep : std::uint8_t { Open, Lookup, Close };
 
 /// The dynamic loader of POSIX systems gives one message for a failure and no number. The number is
 /// recovered from the message: glibc ends it with the system's text for the failure ("...: No such

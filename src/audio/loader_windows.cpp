@@ -11,15 +11,8 @@
 
 namespace {
 
-/// A failed step's code, kept from the moment it failed: nothing may call into the system between
-/// the failure and GetLastError.
-thread_local DWORD failed_step_error = ERROR_SUCCESS;
-
-template <class Result>
-Result kept(Result result) {
-  failed_step_error = result ? ERROR_SUCCESS : GetLastError();
-  return result;
-}
+/// The failure of the system call that just failed, with its code.
+std::unexpected<OsError> failed() { return std::unexpected(OsError{static_cast<std::int32_t>(GetLastError())}); }
 
 /// Takes the current folder out of the DLL search for the whole process, once, before the first
 /// load: whoever can write to the folder a run starts in could plant a library there. A DLL folder
@@ -43,28 +36,31 @@ void leave_out_current_folder() {
 
 }  // namespace
 
+const OsError library_not_found{ERROR_MOD_NOT_FOUND};
+
 const LibraryLoader dynamic_loader{
-    .open = [](const char* file_name) -> void* {
+    .open = [](const char* file_name) -> std::expected<void*, OsError> {
       leave_out_current_folder();
       // A library that cannot be loaded must not stop the run with a dialog box: the failure
       // is reported, and the next file name tried.
       DWORD previous_mode = 0;
       const bool mode_set = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_mode) != FALSE;
-      HMODULE library = kept(LoadLibraryA(file_name));
+      HMODULE library = LoadLibraryA(file_name);
+      const auto opened = library != nullptr ? std::expected<void*, OsError>(library) : failed();
       if (mode_set) SetThreadErrorMode(previous_mode, nullptr);
-      return library;
+      return opened;
     },
-    .look_up = [](void* library, const char* name) -> void* {
-      const FARPROC function = kept(GetProcAddress(static_cast<HMODULE>(library), name));
+    .look_up = [](void* library, const char* name) -> std::expected<void*, OsError> {
+      const FARPROC function = GetProcAddress(static_cast<HMODULE>(library), name);
+      if (function == nullptr) return failed();
       // Handed on as an address, which function_cast turns back into the entry point's type.
       void* address = nullptr;
       static_assert(sizeof address == sizeof function);
       std::memcpy(&address, &function, sizeof address);
       return address;
     },
-    .close = [](void* library) { return kept(FreeLibrary(static_cast<HMODULE>(library))) ? 0 : -1; },
-    .last_error = [](LoaderStep) -> std::optional<OsError> {
-      if (failed_step_error == ERROR_SUCCESS) return std::nullopt;
-      return OsError{static_cast<std::int32_t>(failed_step_error)};
+    .close = [](void* library) -> std::expected<void, OsError> {
+      if (FreeLibrary(static_cast<HMODULE>(library)) != FALSE) return {};
+      return failed();
     },
 };

@@ -12,14 +12,13 @@ namespace {
 // thread that opens it, from inside the loader.
 TEST(WindowsLoader, OpensALibraryWithTheSystemsDialogsOffAndTurnsThemBackOn) {
   const UINT before = GetThreadErrorMode();
-  void* probe = dynamic_loader.open("error_mode_probe.dll");
-  ASSERT_NE(probe, nullptr);
-  const auto error_mode_when_loaded =
-      function_cast<DWORD (*)()>(dynamic_loader.look_up(probe, "error_mode_when_loaded"));
-  ASSERT_NE(error_mode_when_loaded, nullptr);
-  EXPECT_EQ(error_mode_when_loaded(), static_cast<DWORD>(SEM_FAILCRITICALERRORS));
+  const auto probe = dynamic_loader.open("error_mode_probe.dll");
+  ASSERT_TRUE(probe.has_value()) << probe.error().debug();
+  const auto error_mode_when_loaded = dynamic_loader.look_up(*probe, "error_mode_when_loaded");
+  ASSERT_TRUE(error_mode_when_loaded.has_value()) << error_mode_when_loaded.error().debug();
+  EXPECT_EQ(function_cast<DWORD (*)()>(*error_mode_when_loaded)(), static_cast<DWORD>(SEM_FAILCRITICALERRORS));
   EXPECT_EQ(GetThreadErrorMode(), before);
-  EXPECT_EQ(dynamic_loader.close(probe), 0);
+  EXPECT_TRUE(dynamic_loader.close(*probe).has_value());
 }
 
 }  // namespace

@@ -11,7 +11,6 @@ struct Spy {
   std::map<std::string, std::string> targets;
   std::string silent_open;
   bool close_fails = false;
-  std::optional<OsError> error;  // of the last failure, for last_error
 };
 
 Spy& spy() {
@@ -19,50 +18,34 @@ Spy& spy() {
   return *instance;
 }
 
-void* open(const char* file_name) {
+std::expected<void*, OsError> open(const char* file_name) {
   const std::string name = file_name;
   std::string path = name;
   {
     const std::lock_guard lock(spy().mutex);
-    spy().error.reset();
-    if (name == spy().silent_open) return nullptr;
+    if (name == spy().silent_open) return std::unexpected(OsError{0});
     if (!spy().targets.empty()) {
       const auto target = spy().targets.find(name);
       path = target != spy().targets.end() ? target->second : "/nonexistent-library-folder/" + name;
     }
   }
-  void* handle = dynamic_loader.open(path.c_str());
-  const std::lock_guard lock(spy().mutex);
-  if (handle == nullptr) {
-    spy().error = dynamic_loader.last_error(LoaderStep::Open);
-    return nullptr;
+  const auto handle = dynamic_loader.open(path.c_str());
+  if (handle) {
+    const std::lock_guard lock(spy().mutex);
+    spy().events.push_back("open " + name);
+    spy().names[*handle] = name;
   }
-  spy().events.push_back("open " + name);
-  spy().names[handle] = name;
   return handle;
 }
 
-void* look_up(void* library, const char* name) {
-  void* address = dynamic_loader.look_up(library, name);
-  const std::lock_guard lock(spy().mutex);
-  spy().error = address == nullptr ? dynamic_loader.last_error(LoaderStep::Lookup) : std::nullopt;
-  return address;
-}
-
-int close(void* library) {
+std::expected<void, OsError> close(void* library) {
   {
     const std::lock_guard lock(spy().mutex);
     const auto known = spy().names.find(library);
     spy().events.push_back("close " + (known != spy().names.end() ? known->second : std::string("?")));
-    spy().error.reset();
-    if (spy().close_fails) return -1;
+    if (spy().close_fails) return std::unexpected(OsError{0});
   }
   return dynamic_loader.close(library);
-}
-
-std::optional<OsError> last_error(LoaderStep /*step*/) {
-  const std::lock_guard lock(spy().mutex);
-  return spy().error;
 }
 
 }  // namespace
@@ -70,7 +53,7 @@ std::optional<OsError> last_error(LoaderStep /*step*/) {
 namespace loader_spy {
 
 const LibraryLoader& loader() {
-  static const LibraryLoader spy_loader{.open = open, .look_up = look_up, .close = close, .last_error = last_error};
+  static const LibraryLoader spy_loader{.open = open, .look_up = dynamic_loader.look_up, .close = close};
   return spy_loader;
 }
 

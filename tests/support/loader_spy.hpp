@@ -23,11 +23,11 @@ void clear_events();
 /// as a missing file. An empty map ends the redirection.
 void redirect(std::map<std::string, std::string> targets);
 
-/// From now on, opening `name` fails without a message, like a loader that reports no error. An
-/// empty name ends this.
+/// From now on, opening `name` fails without an error, like a loader that reports none. An empty
+/// name ends this.
 void fail_open_silently(std::string name);
 
-/// From now on (or, given false, no longer), closing fails and closes nothing.
+/// From now on (or, given false, no longer), closing fails without an error and closes nothing.
 void fail_close(bool fail);
 
 }  // namespace loader_spy
