@@ -21,8 +21,9 @@ struct AllocationStop : std::bad_alloc, FatalStop {};
 /// Writes the fatal error report to standard error, then unwinds to the entry.
 [[noreturn]] void fatal(std::string_view message, std::source_location where = std::source_location::current());
 
-/// Writes the fatal error report and ends the process at once with `ExitStatus::Fatal`. Only for
-/// the places that cannot unwind (a destructor); everything else uses `fatal`.
+/// Writes the fatal error report and ends the process with `ExitStatus::Fatal` (std::exit, without
+/// unwinding). Only for what cannot unwind: the last release of the audio library, a destructor that
+/// may run while a fatal stop unwinds. Everything else uses `fatal`.
 [[noreturn]] void fatal_exit(std::string_view message, std::source_location where = std::source_location::current());
 
 /// Makes an allocation that fails anywhere in the run a fatal stop instead of an abort: the report

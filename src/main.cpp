@@ -41,11 +41,11 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Before anything is opened and before OpenAL starts its threads.
-  guard_standard_streams();
-  hold_stop_signals();
-  stop_on_failed_allocation();
   try {
+    // Before anything is opened and before OpenAL starts its threads.
+    guard_standard_streams();
+    hold_stop_signals();
+    stop_on_failed_allocation();
     const int status = run(argc, argv);
     // A stop signal that came after the last wait still ends the run by that signal.
     if (const auto signal = take_pending_stop_signal()) end_by_signal(*signal);

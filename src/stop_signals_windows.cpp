@@ -7,10 +7,11 @@
 
 #include <array>
 #include <atomic>
+#include <source_location>
 #include <string>
 
-#include "audio/error.hpp"
 #include "fatal.hpp"
+#include "os_error.hpp"
 #include "stop_signals.hpp"
 
 // Windows 10 1803 and later; the fallback below serves the others.
@@ -20,41 +21,45 @@
 
 namespace {
 
-/// Stops the run on a call of the system's that failed: without its event or timer, every wait
-/// would return at once and take no stop. Before the run holds anything (`hold_stop_signals`) the
-/// process ends at once; in a wait the run unwinds.
-[[noreturn]] void stop_on_failed_call(const char* what, bool unwind) {
-  const std::string message =
-      std::string(what) + " failed: " + OsError{static_cast<std::int32_t>(GetLastError())}.debug();
-  if (unwind) fatal(message);
-  fatal_exit(message);
+/// Stops the run on a call of the system's that failed, with the code it gave (read at once, at the
+/// call: any later call of the system's could change it) and the call's place: without its event or
+/// timer, every wait would return at once and take no stop.
+[[noreturn]] void stop_on_failed_call(const char* what, DWORD error,
+                                      std::source_location where = std::source_location::current()) {
+  fatal(std::string(what) + " failed: " + OsError{static_cast<std::int32_t>(error)}.debug(), where);
 }
 
-/// Set once a stop came, and left set: every later wait takes it at once.
-HANDLE stop_event() {
-  static HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  return event;
+struct Handles {
+  HANDLE stop_event;  // set once a stop came, and left set: every later wait takes it at once
+  HANDLE wait_timer;
+};
+
+/// The stop event and the timer of every wait: a high-resolution timer where Windows has it,
+/// otherwise an ordinary one with the system's timer period set to 1 ms for the rest of the run, so
+/// that a note's wait wakes within a millisecond of its end rather than within the default 15.6 ms.
+Handles make_handles() {
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (event == nullptr) stop_on_failed_call("making the stop event", GetLastError());
+  HANDLE timer = CreateWaitableTimerExW(
+      nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+  if (timer == nullptr) {
+    timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
+    if (timer == nullptr) stop_on_failed_call("making the wait timer", GetLastError());
+    timeBeginPeriod(1);
+  }
+  return {event, timer};
+}
+
+/// Made once, at the first use: `hold_stop_signals` makes them before the console handler or any
+/// wait can need them.
+const Handles& handles() {
+  static const Handles made = make_handles();
+  return made;
 }
 
 /// The console event that came first (CTRL_C_EVENT is 0, so "none" is another value).
 constexpr DWORD no_stop = 0xFFFFFFFF;
 std::atomic<DWORD> first_stop{no_stop};
-
-/// The timer of every wait: a high-resolution one where Windows has it, otherwise an ordinary one
-/// with the system's timer period set to 1 ms for the rest of the run, so that a note's wait wakes
-/// within a millisecond of its end rather than within the default 15.6 ms.
-HANDLE wait_timer() {
-  static HANDLE timer = [] {
-    if (HANDLE precise = CreateWaitableTimerExW(
-            nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-            TIMER_ALL_ACCESS)) {
-      return precise;
-    }
-    timeBeginPeriod(1);
-    return CreateWaitableTimerW(nullptr, TRUE, nullptr);
-  }();
-  return timer;
-}
 
 }  // namespace
 
@@ -62,7 +67,7 @@ BOOL WINAPI take_console_event(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   DWORD none = no_stop;
   first_stop.compare_exchange_strong(none, event);
-  SetEvent(stop_event());
+  SetEvent(handles().stop_event);
   // The system ends the process as soon as the handler returns from a closing console (or after a
   // few seconds regardless): the handler waits here while the run releases everything and ends it.
   if (event == CTRL_CLOSE_EVENT) Sleep(INFINITE);
@@ -70,11 +75,9 @@ BOOL WINAPI take_console_event(DWORD event) {
 }
 
 void hold_stop_signals() {
-  // Made now, so that no wait has to make them.
-  if (stop_event() == nullptr) stop_on_failed_call("making the stop event", false);
-  if (wait_timer() == nullptr) stop_on_failed_call("making the wait timer", false);
+  handles();  // made now, so that no wait has to make them
   if (SetConsoleCtrlHandler(take_console_event, TRUE) == FALSE) {
-    stop_on_failed_call("taking the console's control events", false);
+    stop_on_failed_call("taking the console's control events", GetLastError());
   }
 }
 
@@ -82,28 +85,26 @@ void hold_stop_signals() {
 // 0.9 ms under Wine 8 even at high resolution (0.4 ms at the median).
 const std::chrono::microseconds wait_wake_margin{1000};
 
-bool holds_stop_signal(int /*signal*/) { return false; }
-
 void wait_until(std::chrono::steady_clock::time_point end) {
   using Clock = std::chrono::steady_clock;
-  const std::array<HANDLE, 2> handles{stop_event(), wait_timer()};
+  const std::array<HANDLE, 2> waited{handles().stop_event, handles().wait_timer};
   for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
     // A relative due time is negative, in units of 100 ns: rounded up, never early.
     const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(end - now).count();
     LARGE_INTEGER due{};
     due.QuadPart = -((left + 99) / 100);
-    if (SetWaitableTimer(handles[1], &due, 0, nullptr, nullptr, FALSE) == FALSE) {
-      stop_on_failed_call("setting the wait timer", true);
+    if (SetWaitableTimer(waited[1], &due, 0, nullptr, nullptr, FALSE) == FALSE) {
+      stop_on_failed_call("setting the wait timer", GetLastError());
     }
     // The stop event comes first: when both are set, the stop is taken.
-    const DWORD woken_by = WaitForMultipleObjects(handles.size(), handles.data(), FALSE, INFINITE);
+    const DWORD woken_by = WaitForMultipleObjects(waited.size(), waited.data(), FALSE, INFINITE);
     if (woken_by == WAIT_OBJECT_0) throw SignalStop{static_cast<int>(first_stop.load())};
-    if (woken_by == WAIT_FAILED) stop_on_failed_call("waiting", true);
+    if (woken_by == WAIT_FAILED) stop_on_failed_call("waiting", GetLastError());
   }
 }
 
 std::optional<int> take_pending_stop_signal() {
-  if (WaitForSingleObject(stop_event(), 0) == WAIT_OBJECT_0) return static_cast<int>(first_stop.load());
+  if (WaitForSingleObject(handles().stop_event, 0) == WAIT_OBJECT_0) return static_cast<int>(first_stop.load());
   return std::nullopt;
 }
 
