@@ -7,13 +7,7 @@
 #include <vector>
 
 #include "audio/context.hpp"
-
-/// One frame of mono signed 16-bit PCM in native byte order; frames lie back to back, 2 bytes each.
-/// The frames a buffer takes.
-struct Mono16 {
-  std::int16_t sample;
-};
-static_assert(sizeof(Mono16) == 2 && alignof(Mono16) == alignof(std::int16_t));
+#include "audio/mono16.hpp"
 
 /// OpenAL's format for `Mono16` frames: one channel of signed 16-bit samples.
 inline constexpr ALenum mono16_format = AL_FORMAT_MONO16;
