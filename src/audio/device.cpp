@@ -77,8 +77,6 @@ ALCdevice* PlaybackDevice::handle() const { return record_->device; }
 
 const AudioLibrary& PlaybackDevice::library() const { return record_->library; }
 
-const std::optional<std::string>& PlaybackDevice::name() const { return record_->name; }
-
 const DeviceExtensions& PlaybackDevice::extensions() const { return record_->extensions; }
 
 AudioResult<void> check_connected(const PlaybackDevice& device) {
