@@ -29,7 +29,7 @@ int run(int argc, char** argv) {
   std::uint32_t discs = default_disc_count;
   if (arguments.size() >= 2) discs = required(check_disc_count(required(parse_disc_count(arguments[1]))));
 
-  const AudioContext context = required(open_audio());
+  const AudioContext context = required(open_audio(std::cout));
   wait_for_play_out(context);
   ContextPlayer player(context);
   move_tower(std::cout, player, discs, 1, 3, 1, discs);

@@ -1,16 +1,13 @@
 #include "solver.hpp"
 
+#include <cstdlib>
+
 #include "chime.hpp"
 #include "output.hpp"
 
 std::uint8_t spare_peg(std::uint8_t from, std::uint8_t to) {
-  if (from == 1 && to == 2) return 3;
-  if (from == 3 && to == 2) return 1;
-  if (from == 1 && to == 3) return 2;
-  if (from == 2 && to == 1) return 3;
-  if (from == 2 && to == 3) return 1;
-  if (from == 3 && to == 1) return 2;
-  return 0;
+  // A move code's magnitude names its pair of pegs by the peg left out, and is 0 for no move.
+  return static_cast<std::uint8_t>(std::abs(move_code(from, to)));
 }
 
 std::string move_line(std::uint32_t lo, std::uint32_t hi, std::uint8_t from, std::uint8_t to) {

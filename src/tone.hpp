@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "audio/source.hpp"
+#include "audio/mono16.hpp"
 
 /// Frames a second, both in the sample formula and as the rate handed to OpenAL.
 inline constexpr std::uint32_t frame_rate = 44100;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <array>
-#include <iostream>
+#include <iosfwd>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -51,6 +51,6 @@ AudioResult<void> set_listener_orientation(const AudioContext& context, const Ve
 /// output device, opens the default device, creates the context and places the listener. Every
 /// failure is a fatal stop except a failed context creation, which is returned with the device
 /// and the library already released.
-AudioResult<AudioContext> open_audio(std::ostream& out = std::cout,
+AudioResult<AudioContext> open_audio(std::ostream& out,
                                      std::span<const std::string_view> library_names = default_library_names,
                                      const LibraryLoader& loader = dynamic_loader);

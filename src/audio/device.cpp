@@ -9,20 +9,20 @@ namespace {
 // The device extensions whose probe the layer keeps. The effect-slot names of ALC_EXT_EFX have
 // standard fallback values in the probe.
 using Efx = EfxExtension;
-const ExtensionDescription<Efx> efx{"ALC_EXT_EFX",
-                                    {{"ALC_EFX_MAJOR_VERSION", &Efx::efx_major_version},
-                                     {"ALC_EFX_MINOR_VERSION", &Efx::efx_minor_version},
-                                     {"ALC_MAX_AUXILIARY_SENDS", &Efx::max_auxiliary_sends},
-                                     {"AL_EFFECTSLOT_EFFECT", &Efx::effectslot_effect},
-                                     {"AL_EFFECTSLOT_GAIN", &Efx::effectslot_gain},
-                                     {"AL_EFFECTSLOT_AUXILIARY_SEND_AUTO", &Efx::effectslot_auxiliary_send_auto}},
-                                    {}};
-const ExtensionDescription<DisconnectExtension> disconnect{
-    "ALC_EXT_disconnect", {{"ALC_CONNECTED", &DisconnectExtension::connected}}, {}};
+constexpr ExtensionConstant<Efx> efx_constants[]{
+    {"ALC_EFX_MAJOR_VERSION", &Efx::efx_major_version},
+    {"ALC_EFX_MINOR_VERSION", &Efx::efx_minor_version},
+    {"ALC_MAX_AUXILIARY_SENDS", &Efx::max_auxiliary_sends},
+    {"AL_EFFECTSLOT_EFFECT", &Efx::effectslot_effect},
+    {"AL_EFFECTSLOT_GAIN", &Efx::effectslot_gain},
+    {"AL_EFFECTSLOT_AUXILIARY_SEND_AUTO", &Efx::effectslot_auxiliary_send_auto},
+};
+constexpr ExtensionConstant<DisconnectExtension> disconnect_constants[]{
+    {"ALC_CONNECTED", &DisconnectExtension::connected}};
 using Clock = DeviceClockExtension;
-const ExtensionDescription<Clock> device_clock{"ALC_SOFT_device_clock",
-                                               {{"ALC_DEVICE_LATENCY_SOFT", &Clock::device_latency}},
-                                               {AUDIO_EXTENSION_FUNCTION(Clock, alcGetInteger64vSOFT)}};
+constexpr ExtensionConstant<Clock> clock_constants[]{{"ALC_DEVICE_LATENCY_SOFT", &Clock::device_latency}};
+constexpr ExtensionFunction<Clock> clock_functions[]{
+    {"alcGetInteger64vSOFT", store_function<&Clock::alcGetInteger64vSOFT>}};
 
 }  // namespace
 
@@ -77,8 +77,6 @@ ALCdevice* PlaybackDevice::handle() const { return record_->device; }
 
 const AudioLibrary& PlaybackDevice::library() const { return record_->library; }
 
-const std::optional<std::string>& PlaybackDevice::name() const { return record_->name; }
-
 const DeviceExtensions& PlaybackDevice::extensions() const { return record_->extensions; }
 
 AudioResult<void> check_connected(const PlaybackDevice& device) {
@@ -108,9 +106,10 @@ AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::option
   if (device == nullptr) return std::unexpected(AudioError::Kind::InvalidDevice);  // no error code is read
 
   const ExtensionProbe probe(al, device);
-  DeviceExtensions extensions{.efx = probe_extension(probe, efx),
-                              .disconnect = probe_extension(probe, disconnect),
-                              .device_clock = probe_extension(probe, device_clock)};
+  DeviceExtensions extensions{
+      .efx = probe_extension<Efx>(probe, "ALC_EXT_EFX", efx_constants, {}),
+      .disconnect = probe_extension<DisconnectExtension>(probe, "ALC_EXT_disconnect", disconnect_constants, {}),
+      .device_clock = probe_extension<Clock>(probe, "ALC_SOFT_device_clock", clock_constants, clock_functions)};
   PlaybackDevice opened(
       std::make_shared<const PlaybackDevice::Record>(library, std::move(device_name), device, extensions));
   // A refused device is closed again as `opened` goes.

@@ -55,8 +55,6 @@ class PlaybackDevice {
  public:
   ALCdevice* handle() const;
   const AudioLibrary& library() const;
-  /// The name the device was opened with; nothing when it was opened without one.
-  const std::optional<std::string>& name() const;
   const DeviceExtensions& extensions() const;
 
  private:

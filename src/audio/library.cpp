@@ -24,39 +24,40 @@ std::optional<ALCenum> fallback_constant(std::string_view name) {
 }
 
 using EnumerateAll = EnumerateAllExtension;
-const ExtensionDescription<EnumerateAll> enumerate_all{
-    "ALC_ENUMERATE_ALL_EXT",
-    {{"ALC_ALL_DEVICES_SPECIFIER", &EnumerateAll::all_devices_specifier},
-     {"ALC_DEFAULT_ALL_DEVICES_SPECIFIER", &EnumerateAll::default_all_devices_specifier}},
-    {}};
+constexpr ExtensionConstant<EnumerateAll> enumerate_all_constants[]{
+    {"ALC_ALL_DEVICES_SPECIFIER", &EnumerateAll::all_devices_specifier},
+    {"ALC_DEFAULT_ALL_DEVICES_SPECIFIER", &EnumerateAll::default_all_devices_specifier},
+};
 
 using Loopback = SoftLoopbackExtension;
-const ExtensionDescription<Loopback> soft_loopback{"ALC_SOFT_loopback",
-                                                   {{"ALC_BYTE_SOFT", &Loopback::byte_soft},
-                                                    {"ALC_UNSIGNED_BYTE_SOFT", &Loopback::unsigned_byte_soft},
-                                                    {"ALC_SHORT_SOFT", &Loopback::short_soft},
-                                                    {"ALC_UNSIGNED_SHORT_SOFT", &Loopback::unsigned_short_soft},
-                                                    {"ALC_INT_SOFT", &Loopback::int_soft},
-                                                    {"ALC_UNSIGNED_INT_SOFT", &Loopback::unsigned_int_soft},
-                                                    {"ALC_FLOAT_SOFT", &Loopback::float_soft},
-                                                    {"ALC_MONO_SOFT", &Loopback::mono_soft},
-                                                    {"ALC_STEREO_SOFT", &Loopback::stereo_soft},
-                                                    {"ALC_QUAD_SOFT", &Loopback::quad_soft},
-                                                    {"ALC_5POINT1_SOFT", &Loopback::five_point_one_soft},
-                                                    {"ALC_6POINT1_SOFT", &Loopback::six_point_one_soft},
-                                                    {"ALC_7POINT1_SOFT", &Loopback::seven_point_one_soft},
-                                                    {"ALC_FORMAT_CHANNELS_SOFT", &Loopback::format_channels_soft},
-                                                    {"ALC_FORMAT_TYPE_SOFT", &Loopback::format_type_soft}},
-                                                   {AUDIO_EXTENSION_FUNCTION(Loopback, alcLoopbackOpenDeviceSOFT),
-                                                    AUDIO_EXTENSION_FUNCTION(Loopback, alcIsRenderFormatSupportedSOFT),
-                                                    AUDIO_EXTENSION_FUNCTION(Loopback, alcRenderSamplesSOFT)}};
+constexpr ExtensionConstant<Loopback> loopback_constants[]{
+    {"ALC_BYTE_SOFT", &Loopback::byte_soft},
+    {"ALC_UNSIGNED_BYTE_SOFT", &Loopback::unsigned_byte_soft},
+    {"ALC_SHORT_SOFT", &Loopback::short_soft},
+    {"ALC_UNSIGNED_SHORT_SOFT", &Loopback::unsigned_short_soft},
+    {"ALC_INT_SOFT", &Loopback::int_soft},
+    {"ALC_UNSIGNED_INT_SOFT", &Loopback::unsigned_int_soft},
+    {"ALC_FLOAT_SOFT", &Loopback::float_soft},
+    {"ALC_MONO_SOFT", &Loopback::mono_soft},
+    {"ALC_STEREO_SOFT", &Loopback::stereo_soft},
+    {"ALC_QUAD_SOFT", &Loopback::quad_soft},
+    {"ALC_5POINT1_SOFT", &Loopback::five_point_one_soft},
+    {"ALC_6POINT1_SOFT", &Loopback::six_point_one_soft},
+    {"ALC_7POINT1_SOFT", &Loopback::seven_point_one_soft},
+    {"ALC_FORMAT_CHANNELS_SOFT", &Loopback::format_channels_soft},
+    {"ALC_FORMAT_TYPE_SOFT", &Loopback::format_type_soft},
+};
+constexpr ExtensionFunction<Loopback> loopback_functions[]{
+    {"alcLoopbackOpenDeviceSOFT", store_function<&Loopback::alcLoopbackOpenDeviceSOFT>},
+    {"alcIsRenderFormatSupportedSOFT", store_function<&Loopback::alcIsRenderFormatSupportedSOFT>},
+    {"alcRenderSamplesSOFT", store_function<&Loopback::alcRenderSamplesSOFT>},
+};
 
 using ThreadContext = ThreadLocalContextExtension;
-const ExtensionDescription<ThreadContext> thread_local_context{
-    "ALC_EXT_thread_local_context",
-    {},
-    {AUDIO_EXTENSION_FUNCTION(ThreadContext, alcSetThreadContext),
-     AUDIO_EXTENSION_FUNCTION(ThreadContext, alcGetThreadContext)}};
+constexpr ExtensionFunction<ThreadContext> thread_context_functions[]{
+    {"alcSetThreadContext", store_function<&ThreadContext::alcSetThreadContext>},
+    {"alcGetThreadContext", store_function<&ThreadContext::alcGetThreadContext>},
+};
 
 }  // namespace
 
@@ -133,9 +134,11 @@ AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> f
 
   // The library-wide extensions, asked with the null device.
   const ExtensionProbe probe(table, nullptr);
-  record->extensions = {.enumerate_all = probe_extension(probe, enumerate_all),
-                        .soft_loopback = probe_extension(probe, soft_loopback),
-                        .thread_local_context = probe_extension(probe, thread_local_context)};
+  record->extensions = {
+      .enumerate_all = probe_extension<EnumerateAll>(probe, "ALC_ENUMERATE_ALL_EXT", enumerate_all_constants, {}),
+      .soft_loopback = probe_extension<Loopback>(probe, "ALC_SOFT_loopback", loopback_constants, loopback_functions),
+      .thread_local_context =
+          probe_extension<ThreadContext>(probe, "ALC_EXT_thread_local_context", {}, thread_context_functions)};
 
   // Shared from here on; a library whose version is refused is closed again as it goes.
   AudioLibrary library(std::shared_ptr<const AudioLibrary::Record>(std::move(record)));

@@ -6,12 +6,12 @@
 
 #include <array>
 #include <cstring>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "audio/entry_points.hpp"
@@ -44,7 +44,8 @@ class ExtensionProbe {
  public:
   /// The ALC form, on `device`.
   ExtensionProbe(const EntryPoints& al, ALCdevice* device) : al_(al), device_(device) {}
-  /// The AL form, on the context current when it probes.
+  /// The AL form, on the context current when it probes. Part of the probe's interface that only
+  /// the tests use: the program reads no AL extension.
   explicit ExtensionProbe(const EntryPoints& al) : al_(al) {}
 
   /// Whether `extension` is present, after a read of the error state that clears it: a stale error
@@ -63,41 +64,40 @@ class ExtensionProbe {
   std::optional<ALCdevice*> device_;  // nothing for the AL form
 };
 
-/// How the probe fills one extension's record: the extension's name, and for each constant and
-/// function its OpenAL name with the record's field it goes to. Each name is written once, here;
-/// code that needs a constant or function reads its typed field.
+/// One constant of an extension: its OpenAL name and the field of the record that takes its value.
 template <class Extension>
-struct ExtensionDescription {
-  using Constant = std::pair<const char*, std::optional<ALCenum> Extension::*>;
-  using Function = std::pair<const char*, void (*)(Extension&, void*)>;
-
+struct ExtensionConstant {
   const char* name;
-  std::initializer_list<Constant> constants;
-  std::initializer_list<Function> functions;
+  std::optional<ALCenum> Extension::*field;
 };
 
-/// One function of an extension description: its OpenAL name, which is also its field's name.
-// NOLINTBEGIN(bugprone-macro-parentheses): the arguments are a type and a member's name
-// clang-format off
-#define AUDIO_EXTENSION_FUNCTION(Extension, field)                 \
-  typename ExtensionDescription<Extension>::Function {             \
-    #field, [](Extension& found, void* address) {                  \
-      found.field = function_cast<decltype(found.field)>(address); \
-    }                                                              \
-  }
-// clang-format on
-// NOLINTEND(bugprone-macro-parentheses)
-
-/// Probes one extension: the record says whether it is present and holds each constant and
-/// function that resolved; the rest stay absent.
+/// One function of an extension: its OpenAL name and the `store_function` of the record's typed
+/// field that takes its address. Code that needs the function reads the field.
 template <class Extension>
-Extension probe_extension(const ExtensionProbe& probe, const ExtensionDescription<Extension>& description) {
+struct ExtensionFunction {
+  const char* name;
+  void (*store)(Extension& found, void* address);
+};
+
+/// Stores a function's address in the record's `field`, converted to that field's type.
+template <auto field, class Extension>
+void store_function(Extension& found, void* address) {
+  found.*field = function_cast<std::remove_reference_t<decltype(found.*field)>>(address);
+}
+
+/// Probes the extension `name`: the record says whether it is present and holds each constant and
+/// function of the tables that resolved, asked in table order; the rest stay absent. The tables
+/// are constant arrays, which the spans only look at.
+template <class Extension>
+Extension probe_extension(const ExtensionProbe& probe, const char* name,
+                          std::span<const ExtensionConstant<Extension>> constants,
+                          std::span<const ExtensionFunction<Extension>> functions) {
   Extension found;
-  found.present = probe.present(description.name);
+  found.present = probe.present(name);
   if (!found.present) return found;
-  for (const auto& [name, field] : description.constants) found.*field = probe.constant(name);
-  for (const auto& [name, assign] : description.functions) {
-    if (void* address = probe.function(name)) assign(found, address);
+  for (const auto& [constant, field] : constants) found.*field = probe.constant(constant);
+  for (const auto& [function, store] : functions) {
+    if (void* address = probe.function(function)) store(found, address);
   }
   return found;
 }

@@ -7,13 +7,7 @@
 #include <vector>
 
 #include "audio/context.hpp"
-
-/// One frame of mono signed 16-bit PCM in native byte order; frames lie back to back, 2 bytes each.
-/// The frames a buffer takes.
-struct Mono16 {
-  std::int16_t sample;
-};
-static_assert(sizeof(Mono16) == 2 && alignof(Mono16) == alignof(std::int16_t));
+#include "audio/mono16.hpp"
 
 /// OpenAL's format for `Mono16` frames: one channel of signed 16-bit samples.
 inline constexpr ALenum mono16_format = AL_FORMAT_MONO16;
@@ -46,8 +40,6 @@ class SampleBuffer {
 
   ALuint name() const { return name_.get(); }
   const AudioContext& context() const { return context_; }
-  /// Frames stored; 0 until a store succeeds.
-  std::uint32_t frame_count() const { return frame_count_; }
 
   /// Hands `frames` to OpenAL, which copies them; the array is released whatever the outcome.
   /// A size past 2147483647 bytes is `InvalidValue` before any OpenAL call.
@@ -60,7 +52,7 @@ class SampleBuffer {
 
   AudioContext context_;
   OwnedName name_;
-  std::uint32_t frame_count_ = 0;
+  std::uint32_t frame_count_ = 0;  // frames stored; 0 until a store succeeds
 };
 
 /// A static OpenAL source that plays the one buffer attached to it. Releasing it deletes the source
@@ -70,9 +62,6 @@ class SoundSource {
   SoundSource(SoundSource&&) noexcept = default;
   SoundSource& operator=(SoundSource&&) = delete;
   ~SoundSource();
-
-  ALuint name() const { return name_.get(); }
-  std::size_t auxiliary_send_count() const { return auxiliary_sends_.size(); }
 
   /// Attaches `buffer`, which must be on this source's device (`WrongDevice` otherwise, with the
   /// source left as it was). A buffer attached before is let go only after the new one is set.

@@ -67,7 +67,6 @@ TEST_F(OutputDevice, DefaultDeviceIsOpenedByItsReportedName) {
   const std::size_t first = mark();
   const auto device = open_device(library);
   ASSERT_TRUE(device.has_value()) << device.error();
-  EXPECT_EQ(device->name(), "Fake Device");
   const auto calls = without_make_current(record_since(first));
   EXPECT_EQ(Lines(calls.begin(), calls.begin() + 2),
             (Lines{R"(alcGetString(null, 0x1012) = "Fake Device")", R"(alcOpenDevice("Fake Device") = dev1)"}));
@@ -95,7 +94,6 @@ TEST_F(OutputDevice, WithoutADefaultNameTheDeviceIsOpenedWithNull) {
   const std::size_t first = mark();
   const auto device = open_device(library);
   ASSERT_TRUE(device.has_value()) << device.error();
-  EXPECT_EQ(device->name(), std::nullopt);
   EXPECT_EQ(without_make_current(record_since(first))[1], "alcOpenDevice(null) = dev1");
 }
 

@@ -210,11 +210,11 @@ TEST_F(LibraryLoading, AlFormOfTheProbeAsksTheCurrentContext) {
     std::optional<ALCenum> no_such_constant;
     void (*alNoSuchFunction)() = nullptr;
   };
+  const ExtensionConstant<Float32> constants[]{{"AL_NO_SUCH_CONSTANT", &Float32::no_such_constant}};
+  const ExtensionFunction<Float32> functions[]{{"alNoSuchFunction", store_function<&Float32::alNoSuchFunction>}};
   const ContextGuard guard = make_current(context, true);
-  const auto record = probe_extension<Float32>(ExtensionProbe(library.entry_points()),
-                                               {"AL_EXT_FLOAT32",
-                                                {{"AL_NO_SUCH_CONSTANT", &Float32::no_such_constant}},
-                                                {AUDIO_EXTENSION_FUNCTION(Float32, alNoSuchFunction)}});
+  const auto record =
+      probe_extension<Float32>(ExtensionProbe(library.entry_points()), "AL_EXT_FLOAT32", constants, functions);
   // A 0 value and a null address are answers in themselves: no error is read after them.
   EXPECT_EQ(functions_of(without_make_current(record_since(first))),
             (Lines{"alGetError", "alIsExtensionPresent", "alGetEnumValue", "alGetProcAddress"}));
