@@ -21,8 +21,7 @@ constexpr ExtensionConstant<DisconnectExtension> disconnect_constants[]{
     {"ALC_CONNECTED", &DisconnectExtension::connected}};
 using Clock = DeviceClockExtension;
 constexpr ExtensionConstant<Clock> clock_constants[]{{"ALC_DEVICE_LATENCY_SOFT", &Clock::device_latency}};
-constexpr ExtensionFunction<Clock> clock_functions[]{
-    {"alcGetInteger64vSOFT", store_function<&Clock::alcGetInteger64vSOFT>}};
+constexpr ExtensionFunction<Clock> clock_functions[]{AUDIO_EXTENSION_FUNCTION(Clock, alcGetInteger64vSOFT)};
 
 }  // namespace
 

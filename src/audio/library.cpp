@@ -48,15 +48,15 @@ constexpr ExtensionConstant<Loopback> loopback_constants[]{
     {"ALC_FORMAT_TYPE_SOFT", &Loopback::format_type_soft},
 };
 constexpr ExtensionFunction<Loopback> loopback_functions[]{
-    {"alcLoopbackOpenDeviceSOFT", store_function<&Loopback::alcLoopbackOpenDeviceSOFT>},
-    {"alcIsRenderFormatSupportedSOFT", store_function<&Loopback::alcIsRenderFormatSupportedSOFT>},
-    {"alcRenderSamplesSOFT", store_function<&Loopback::alcRenderSamplesSOFT>},
+    AUDIO_EXTENSION_FUNCTION(Loopback, alcLoopbackOpenDeviceSOFT),
+    AUDIO_EXTENSION_FUNCTION(Loopback, alcIsRenderFormatSupportedSOFT),
+    AUDIO_EXTENSION_FUNCTION(Loopback, alcRenderSamplesSOFT),
 };
 
 using ThreadContext = ThreadLocalContextExtension;
 constexpr ExtensionFunction<ThreadContext> thread_context_functions[]{
-    {"alcSetThreadContext", store_function<&ThreadContext::alcSetThreadContext>},
-    {"alcGetThreadContext", store_function<&ThreadContext::alcGetThreadContext>},
+    AUDIO_EXTENSION_FUNCTION(ThreadContext, alcSetThreadContext),
+    AUDIO_EXTENSION_FUNCTION(ThreadContext, alcGetThreadContext),
 };
 
 }  // namespace

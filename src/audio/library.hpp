@@ -85,6 +85,12 @@ void store_function(Extension& found, void* address) {
   found.*field = function_cast<std::remove_reference_t<decltype(found.*field)>>(address);
 }
 
+/// One function of `Extension` whose record field is named like the OpenAL function, so that the
+/// name is written once and the two cannot disagree.
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the arguments are a type and a member's name
+#define AUDIO_EXTENSION_FUNCTION(Extension, field) \
+  { #field, store_function < &Extension::field> }
+
 /// Probes the extension `name`: the record says whether it is present and holds each constant and
 /// function of the tables that resolved, asked in table order; the rest stay absent. The tables
 /// are constant arrays, which the spans only look at.
