@@ -29,7 +29,7 @@ file(GENERATE OUTPUT "${HANOI_CHIMES_TEST_PATH}"
 # the run would pass unchecked; the native builds check memory), the stop and continue, which
 # waits for /proc to show the program's system call (the emulator's there, by the host's
 # numbers), and the fault sweep: the same code on every processor, and some 40 s of notes to sleep
-# through, most of the time that running the tests under the emulator is allowed.
+# through, as long as the build and every other test here together.
 set(HANOI_PROGRAM_TEST_FILTER "-Program.ThreeDiscsWithTheNullBackend:\
 Program.ADeviceThatCannotBeOpenedIsReportedAfterTheDeviceLines:\
 ProgramOnFake.TwoDiscsPlayEveryNoteWithItsReferenceFramesAndReleaseEverything:\

@@ -93,8 +93,9 @@ phase "the arm64 build and its tests under qemu-user"
 # Cross-compiled with Debian's aarch64 compiler (build/aarch64), its tests run under the emulator:
 # the unit tests (every note's sines and frames among them) and the program's runs on the fake
 # OpenAL and on OpenAL Soft's null backend. Left out are the tests of real time (the recordings and
-# the sound servers), the runs checked by valgrind, and the installation: cmake/CrossTesting.cmake
-# and tests/CMakeLists.txt say why. On an arm64 host the builds above are arm64 builds.
+# the sound servers), the installation, the runs that valgrind checks, and a few that the emulator
+# cannot run or that would take too long: cmake/CrossTesting.cmake and tests/CMakeLists.txt say
+# why. On an arm64 host the builds above are arm64 builds.
 if [ "$host_architecture" = amd64 ]; then
   cmake --preset aarch64
   cmake --build --preset aarch64 -j "$jobs"
