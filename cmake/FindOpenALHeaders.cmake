@@ -2,9 +2,9 @@
 # run time, so nothing here may be linked.
 #
 # The headers serve every platform (on Windows they declare Windows' calling convention themselves),
-# so a build for Windows on Linux takes the host's: their AL folder is copied into the build, since
-# the host's whole include folder would hide the Windows headers from the cross compiler.
-if(CMAKE_CROSSCOMPILING AND WIN32)
+# so a cross build takes the host's: their AL folder is copied into the build, since the host's
+# whole include folder would hide the target's C library headers from the cross compiler.
+if(CMAKE_CROSSCOMPILING)
   find_path(OPENAL_HOST_INCLUDE_DIR AL/alc.h PATHS /usr/local/include /usr/include NO_CMAKE_FIND_ROOT_PATH)
   mark_as_advanced(OPENAL_HOST_INCLUDE_DIR)
   if(OPENAL_HOST_INCLUDE_DIR)

@@ -232,4 +232,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # OpenAL is opened at run time, never linked, so libopenal1 is named here by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libopenal1")
+# The package is labelled with the architecture the program is built for: Debian's name for the
+# build's multiarch triplet (dpkg-architecture, from dpkg-dev). CPack would take the building
+# machine's, which a cross build's is not.
+find_program(HANOI_DPKG_ARCHITECTURE dpkg-architecture)
+mark_as_advanced(HANOI_DPKG_ARCHITECTURE)
+if(HANOI_DPKG_ARCHITECTURE AND CMAKE_LIBRARY_ARCHITECTURE)
+  execute_process(COMMAND "${HANOI_DPKG_ARCHITECTURE}" -t "${CMAKE_LIBRARY_ARCHITECTURE}" -qDEB_HOST_ARCH
+                  OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE AND CMAKE_CROSSCOMPILING)
+  message(WARNING "dpkg-architecture (dpkg-dev) cannot name the architecture of ${CMAKE_LIBRARY_ARCHITECTURE}: "
+                  "the Debian package would be labelled with this machine's")
+endif()
 include(CPack)

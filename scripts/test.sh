@@ -13,11 +13,26 @@ source scripts/lib/common.sh
 # the installed program), groff (the manual page's markup, and its text in the Windows package),
 # Google Benchmark (the benchmarks are built with the tests, so that they keep compiling;
 # scripts/bench.sh runs them), and for the Windows build mingw-w64's compiler, 64-bit Wine to run
-# its tests, winegcc to build their OpenAL bridge (GoogleTest's sources come with libgtest-dev) and
-# glibc's locale sources (a test makes a Spanish locale, in which Wine's messages are not ASCII).
-ensure_packages "${run_packages[@]}" libgtest-dev libbenchmark-dev openal-info libasound2 pulseaudio \
-  pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber valgrind dpkg-dev lintian devscripts \
-  groff-base g++-mingw-w64-x86-64-posix wine64 wine64-tools locales
+# its tests, winegcc to build their OpenAL bridge (GoogleTest's sources, for the cross builds, come
+# with libgtest-dev) and glibc's locale sources (a test makes a Spanish locale, in which Wine's
+# messages are not ASCII).
+packages=("${run_packages[@]}" libgtest-dev libbenchmark-dev openal-info libasound2 pulseaudio pulseaudio-utils
+  pipewire pipewire-bin pipewire-pulse wireplumber valgrind dpkg-dev lintian devscripts groff-base locales)
+# The cross builds run where the host is x86-64: Wine runs only x86-64 Windows programs there, and
+# on 64-bit ARM the plain build is already the arm64 one. For the arm64 build Debian's aarch64 cross
+# compiler, qemu-user's emulator (built statically, so a test's LD_LIBRARY_PATH reaches only the
+# program's own loader), and the arm64 C and C++ libraries and OpenAL Soft (the program opens
+# libopenal.so, which the development package provides) through multiarch, which dpkg must know.
+host_architecture=$(dpkg --print-architecture)
+if [ "$host_architecture" = amd64 ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64 wine64-tools g++-aarch64-linux-gnu qemu-user-static libc6:arm64
+    libstdc++6:arm64 libopenal1:arm64 libopenal-dev:arm64)
+  if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    say "Adding the arm64 architecture, for the arm64 build's libraries"
+    if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture arm64; else sudo dpkg --add-architecture arm64; fi
+  fi
+fi
+ensure_packages "${packages[@]}"
 
 jobs=$(nproc)
 # Each phase says when it starts, in seconds since the command began.
@@ -34,8 +49,10 @@ cmake --build --preset test -j "$jobs"
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$jobs"
 # The Windows program and its tests, cross-compiled with mingw-w64 (build/windows), run under Wine.
-cmake --preset windows
-cmake --build --preset windows -j "$jobs"
+if [ "$host_architecture" = amd64 ]; then
+  cmake --preset windows
+  cmake --build --preset windows -j "$jobs"
+fi
 
 phase "fuzzing"
 # The parsers of outside input, fuzzed for a short while with libFuzzer (clang 16).
@@ -66,5 +83,24 @@ ctest --test-dir build/sanitize --output-on-failure -L real_time -LE slow
 phase "the Windows build's tests under Wine"
 # One Wine server in the build's own prefix for all of them (a CTest fixture); those that play in
 # real time run alone.
-ctest --preset windows -j "$jobs"
+if [ "$host_architecture" = amd64 ]; then
+  ctest --preset windows -j "$jobs"
+else
+  say "Skipped: Wine runs x86-64 Windows programs only on an x86-64 host, and this one is $host_architecture"
+fi
+
+phase "the arm64 build and its tests under qemu-user"
+# Cross-compiled with Debian's aarch64 compiler (build/aarch64), its tests run under the emulator:
+# the unit tests (every note's sines and frames among them) and the program's runs on the fake
+# OpenAL and on OpenAL Soft's null backend. Left out are the tests of real time (the recordings and
+# the sound servers), the installation, the runs that valgrind checks, and a few that the emulator
+# cannot run or that would take too long: cmake/CrossTesting.cmake and tests/CMakeLists.txt say
+# why. On an arm64 host the builds above are arm64 builds.
+if [ "$host_architecture" = amd64 ]; then
+  cmake --preset aarch64
+  cmake --build --preset aarch64 -j "$jobs"
+  ctest --preset aarch64 -j "$jobs"
+else
+  say "Skipped: the arm64 build is cross-compiled and emulated on an x86-64 host, and this one is $host_architecture"
+fi
 phase "done"
