@@ -109,6 +109,7 @@ void SoundServer::start_pipewire(const std::string& fifo) {
   // sink's FIFO to fill in.
   const std::string support = HANOI_SOURCE_DIR "/tests/support/";
   std::ifstream template_file(support + "pipewire.conf");
+  if (!template_file) throw std::runtime_error("cannot read " + support + "pipewire.conf");
   std::string config{std::istreambuf_iterator<char>(template_file), {}};
   constexpr std::string_view sink_placeholder = "@SINK_FIFO@";
   const std::size_t sink_at = config.find(sink_placeholder);
