@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -19,9 +20,24 @@
 
 namespace {
 
-/// Starts `argv` as `start_program` says, with the file actions and attributes given.
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            const posix_spawn_file_actions_t& actions, const posix_spawnattr_t* attributes) {
+/// The file actions and attributes of one start, released however the start ends.
+struct SpawnSetup {
+  posix_spawn_file_actions_t actions{};
+  posix_spawnattr_t attributes{};
+  SpawnSetup() {
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+  ~SpawnSetup() {
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+};
+
+/// Starts `argv` as `start_program` says, with the file actions and attributes of `setup`.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const SpawnSetup& setup) {
   // Everything the child needs is made here, before it exists: a child of a process with other
   // threads may only call what is safe in a signal handler until it runs the program, and setenv
   // could wait forever for a lock another thread held when the process was copied.
@@ -40,15 +56,17 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return list;
   };
   pid_t child = 0;
-  const int error = posix_spawn(&child, argv.front().c_str(), &actions, attributes, pointers(argv).data(),
+  const int error = posix_spawn(&child, argv.front().c_str(), &setup.actions, &setup.attributes, pointers(argv).data(),
                                 pointers(environment).data());
   if (error != 0) throw std::runtime_error("cannot start " + argv.front() + ": " + std::strerror(error));
   return child;
 }
 
 /// Reads the output streams of `child` from `out_fd` and `err_fd` (-1: none) until both end, as
-/// `run_program` says, closes them, and waits for the child.
-ProgramRun collect(pid_t child, int out_fd, int err_fd, std::chrono::seconds timeout, const OutputWatch& watch) {
+/// `run_program` says, closes them, and waits for the child. When the time runs out, `killed` is
+/// killed: the child, or (negated) its process group.
+ProgramRun collect(pid_t child, pid_t killed, int out_fd, int err_fd, std::chrono::seconds timeout,
+                   const OutputWatch& watch) {
   ProgramRun run;
   std::array<pollfd, 2> streams{{{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}}};
   std::array<std::string*, 2> sinks{&run.out, &run.err};
@@ -58,7 +76,7 @@ ProgramRun collect(pid_t child, int out_fd, int err_fd, std::chrono::seconds tim
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
-      kill(child, SIGKILL);
+      kill(killed, SIGKILL);
       break;
     }
     if (poll(streams.data(), streams.size(), static_cast<int>(left.count())) < 0) continue;
@@ -89,13 +107,10 @@ ProgramRun collect(pid_t child, int out_fd, int err_fd, std::chrono::seconds tim
 }  // namespace
 
 pid_t start_program(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out_fd, int err_fd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err_fd, STDERR_FILENO);
-  const pid_t child = spawn(argv, env, actions, nullptr);
-  posix_spawn_file_actions_destroy(&actions);
-  return child;
+  SpawnSetup setup;
+  posix_spawn_file_actions_adddup2(&setup.actions, out_fd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&setup.actions, err_fd, STDERR_FILENO);
+  return spawn(argv, env, setup);
 }
 
 std::vector<std::string> ProgramRun::out_lines() const { return lines_of(out); }
@@ -112,7 +127,7 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
   const pid_t child = start_program(argv, env, out_pipe[1], err_pipe[1]);
   close(out_pipe[1]);
   close(err_pipe[1]);
-  return collect(child, out_pipe[0], err_pipe[0], timeout, watch);
+  return collect(child, child, out_pipe[0], err_pipe[0], timeout, watch);
 }
 
 ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -123,25 +138,29 @@ ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vect
   size.ws_row = 50;
   size.ws_col = 500;
   if (openpty(&terminal, &unused_side, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty failed");
-  const std::string side = ptsname(terminal);
   close(unused_side);
   fcntl(terminal, F_SETFD, FD_CLOEXEC);
-  // The program leads a session of its own, and the terminal it opens first becomes that session's
-  // controlling terminal: Ctrl-C typed there is its own.
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, side.c_str(), O_RDWR, 0);
-  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  const pid_t child = spawn(argv, env, actions, &attributes);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
+  pid_t child = -1;
+  try {
+    const char* side = ptsname(terminal);
+    if (side == nullptr) throw std::runtime_error(std::string("ptsname failed: ") + std::strerror(errno));
+    // The program leads a session of its own, and the terminal it opens first becomes that
+    // session's controlling terminal: Ctrl-C typed there is its own.
+    SpawnSetup setup;
+    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, side, O_RDWR, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, STDIN_FILENO, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.actions, STDIN_FILENO, STDERR_FILENO);
+    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSID);
+    child = spawn(argv, env, setup);
+  } catch (...) {
+    close(terminal);
+    throw;
+  }
 
-  // The screen ends when the last process that holds the terminal lets it go (EIO).
-  return collect(child, terminal, -1, timeout, [&](pid_t, const std::string& screen) {
+  // The screen ends when the last process that holds the terminal lets it go (EIO). As the leader
+  // of its session the program leads its process group too: a run out of time is killed with
+  // everything it started there (Wine's own processes).
+  return collect(child, -child, terminal, -1, timeout, [&](pid_t, const std::string& screen) {
     const std::string keys = typist ? typist(screen) : "";
     return write(terminal, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
   });
