@@ -121,17 +121,6 @@ TEST(ProgramOnFake, EveryFatalPointOfStartUpReportsThenReleasesLatestFirst) {
        "Utf8Error { valid_up_to: 3, error_len: Some(1) }",
        0,
        {}},
-      {"default device",
-       "fail=alcOpenDevice:1:0xA004",
-       FAKE_OPENAL_DIR,
-       "Found device: Fake Device\n",
-       "InvalidDevice",
-       1,
-       {}},
-      {"listener position", "fail=alListenerfv@0x1004:1:0xA003", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
-       "InvalidValue", 1, release_of_a_run},
-      {"listener velocity", "fail=alListenerfv@0x1006:1:0xA002", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
-       "InvalidEnum", 1, release_of_a_run},
       {"listener orientation", "fail=alListenerfv@0x100F:1:0x1234", FAKE_OPENAL_DIR, "Found device: Fake Device\n",
        "UnknownAlError(4660)", 1, release_of_a_run},
   };
@@ -168,11 +157,6 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoAfterReleasing
     std::size_t sources_asked;
     std::string failed_check = "alGetError";  // the run is released right after it
   } cases[] = {
-      {"first source",
-       "fail=alGenSources:1:0xA004",
-       {"Moving disc size 1/1 from 1 to 3"},
-       "Failed to play sound: AUDIO ERROR: AL Invalid Operation",
-       1},
       // Unchecked calls leave their error for the next note's source check.
       {"attach",
        "error=alSourcei:1:0xA003",
@@ -184,11 +168,6 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoAfterReleasing
        {"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2"},
        "Failed to play sound: AUDIO ERROR: ALC Out of Memory",
        3},
-      {"unknown code",
-       "fail=alGenSources:4:0x7777",
-       {"Moving disc size 1/1 from 1 to 3", "Moving disc size 2/2 from 1 to 2"},
-       "Failed to play sound: AUDIO ERROR: Unknown AL error",
-       4},
       // No next note reads what the last one left: the end of the run does.
       {"last play", "error=alSourcePlay:14:0xA004", three_disc_moves,
        "Failed to play sound: AUDIO ERROR: AL Invalid Operation", 14},
@@ -220,16 +199,12 @@ TEST(ProgramOnFake, ANoteThatCannotBePlayedEndsTheRunWithStatusTwoAfterReleasing
 }
 
 TEST(ProgramOnFake, ABufferThatCannotBeMadeIsFatalAndEverythingIsReleasedAfterTheReport) {
-  for (const auto& [config, debug_form] :
-       {std::pair{"fail=alGenBuffers:2:0xA005", "OutOfMemory"}, {"fail=alBufferData:1:0xA003", "InvalidValue"}}) {
-    SCOPED_TRACE(config);
-    const ProgramRun run = run_on_fake({"3"}, config);
-    EXPECT_EQ(run.status, 101);
-    EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");
-    const Stderr err = split_at_report(run);
-    EXPECT_TRUE(err.report.starts_with(required_report_lead + debug_form + ", at src/playback.cpp:")) << err.report;
-    EXPECT_EQ(functions_of(err.after), joined({"alcSetThreadContext", "alDeleteSources"}, release_of_a_run));
-  }
+  const ProgramRun run = run_on_fake({"3"}, "fail=alGenBuffers:2:0xA005");
+  EXPECT_EQ(run.status, 101);
+  EXPECT_EQ(run.out, "Found device: Fake Device\nMoving disc size 1/1 from 1 to 3\n");
+  const Stderr err = split_at_report(run);
+  EXPECT_TRUE(err.report.starts_with(required_report_lead + "OutOfMemory, at src/playback.cpp:")) << err.report;
+  EXPECT_EQ(functions_of(err.after), joined({"alcSetThreadContext", "alDeleteSources"}, release_of_a_run));
 }
 
 /// The program on the fake without memcheck (which would watch the shell, or report on a run that
