@@ -1,11 +1,20 @@
 #include "playback.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <csignal>
+#include <ctime>
+#include <functional>
+#include <stdexcept>
+#include <thread>
 
 #include "fatal.hpp"
+#include "stop_signals.hpp"
 #include "support/fake_audio.hpp"
 #include "support/reference_tones.hpp"
 #include "tone.hpp"
@@ -169,6 +178,71 @@ TEST(NoteWait, TwoNotesTakeAtLeastTheirLengthsTogether) {
   sleep_for_note(100);
   sleep_for_note(100);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+}
+
+/// How a note's wait that was stopped (Ctrl-Z) and continued (fg) ended.
+struct StoppedWait {
+  std::chrono::steady_clock::time_point resumed;  // when the process ran again
+  std::chrono::steady_clock::time_point ended;
+  int signal = 0;  // the stop signal it took; 0: none
+};
+
+/// In the waiting process: when it ran again after it was continued.
+std::chrono::steady_clock::time_point resumed_at;
+
+/// Waits a note of `length_ms` in a process of its own that holds the stop signals as the program
+/// does and stops itself 250 ms in, as Ctrl-Z typed then would, by its own timer however late it
+/// or this process runs. `while_stopped` acts on it; then it is continued.
+StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(pid_t)>& while_stopped) {
+  StoppedWait wait;
+  std::array<int, 2> report{};
+  if (pipe(report.data()) != 0) throw std::runtime_error("pipe failed");
+  const pid_t child = fork();
+  if (child == 0) {
+    hold_stop_signals();
+    struct sigaction on_continue {};
+    on_continue.sa_handler = [](int) { resumed_at = std::chrono::steady_clock::now(); };
+    sigevent stop{};
+    stop.sigev_notify = SIGEV_SIGNAL;
+    stop.sigev_signo = SIGSTOP;
+    itimerspec quarter_second{};
+    quarter_second.it_value.tv_nsec = 250'000'000;
+    timer_t timer{};
+    if (sigaction(SIGCONT, &on_continue, nullptr) != 0 || timer_create(CLOCK_MONOTONIC, &stop, &timer) != 0 ||
+        timer_settime(timer, 0, &quarter_second, nullptr) != 0)
+      _exit(1);
+    try {
+      sleep_for_note(length_ms);
+    } catch (const SignalStop& taken) {
+      wait.signal = taken.signal;
+    }
+    wait.ended = std::chrono::steady_clock::now();
+    wait.resumed = resumed_at;
+    _exit(write(report[1], &wait, sizeof wait) == sizeof wait ? 0 : 1);
+  }
+  close(report[1]);
+  int status = 0;
+  waitpid(child, &status, WUNTRACED);
+  if (WIFSTOPPED(status)) while_stopped(child);
+  kill(child, SIGCONT);
+  const bool told = read(report[0], &wait, sizeof wait) == sizeof wait;
+  close(report[0]);
+  waitpid(child, nullptr, 0);
+  if (!WIFSTOPPED(status) || !told) throw std::runtime_error("the waiting process was not stopped, or did not tell");
+  return wait;
+}
+
+TEST(NoteWait, AWaitStoppedAndContinuedTakesAStopThatCameMeanwhileAndDoesNotStartOver) {
+  // Ctrl-C while it is stopped: the interrupted wait goes on and takes SIGINT, rather than ending
+  // and letting the next note begin. The note is ten seconds long, so that no delay of a busy
+  // machine lets it end first.
+  EXPECT_EQ(stop_and_continue(10'000, [](pid_t child) { kill(child, SIGINT); }).signal, SIGINT);
+  // Stopped for a second of a two-second note, from a quarter second in: the wait ends at its
+  // time, at most 750 ms after the process runs again; one that starts over ends two seconds after
+  // that. Measured from when it runs again, however late a busy machine wakes it; the bound
+  // between leaves 750 ms for waking it at the note's end.
+  const StoppedWait wait = stop_and_continue(2000, [](pid_t) { std::this_thread::sleep_for(std::chrono::seconds(1)); });
+  EXPECT_LT(wait.ended - wait.resumed, std::chrono::milliseconds(1500));
 }
 
 }  // namespace
