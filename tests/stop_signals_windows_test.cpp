@@ -12,6 +12,9 @@
 
 #include "stop_signals.hpp"
 
+// The entry of Sleep in the program's import table, through which every call of it goes.
+extern "C" void(WINAPI* __imp_Sleep)(DWORD);
+
 namespace {
 
 // A parent sees a run stopped by Ctrl-C end as Windows' own handling would end it. Wine hands a
@@ -36,18 +39,30 @@ TEST(WindowsStopsDeathTest, TheConsoleHandlerTakesCtrlCCtrlBreakAndTheClosingCon
     EXPECT_EXIT(std::exit(handled() ? 0 : 1), testing::ExitedWithCode(0), "");
   }
   // The closing console's handler runs on a thread of the system's and never returns, for the
-  // system would end the process unreleased once it did: the run's wait takes the stop instead.
+  // system would end the process unreleased once it did: the run's wait takes the stop while the
+  // handler sleeps for good, as its call of Sleep (through the import table) shows. A handler that
+  // returns ends the process with 2 instead, whatever the pace of either thread.
   EXPECT_EXIT(
       {
+        static HANDLE asleep = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        static decltype(__imp_Sleep) system_sleep = __imp_Sleep;
+        DWORD old = 0;
+        VirtualProtect(&__imp_Sleep, sizeof __imp_Sleep, PAGE_READWRITE, &old);
+        __imp_Sleep = [](DWORD ms) {
+          if (ms == INFINITE) SetEvent(asleep);
+          system_sleep(ms);
+        };
         std::thread([] {
           take_console_event(CTRL_CLOSE_EVENT);
           std::_Exit(2);
         }).detach();
         try {
+          // The stop is taken at once; the ten seconds only end a wait that never takes it.
           wait_until(std::chrono::steady_clock::now() + std::chrono::seconds(10));
         } catch (const SignalStop& stop) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a handler that returns ends it with 2
-          std::_Exit(stop.signal == CTRL_CLOSE_EVENT ? 0 : 1);
+          // Only a handler that blocks by other means than sleeping lets a minute pass here.
+          const bool slept = WaitForSingleObject(asleep, 60'000) == WAIT_OBJECT_0;
+          std::_Exit(stop.signal == CTRL_CLOSE_EVENT && slept ? 0 : 1);
         }
         std::_Exit(3);
       },
