@@ -173,6 +173,19 @@ TEST_F(WindowsRun, CtrlCTypedAtAConsoleStopsTheSoundAtOnceAndEndsAsWindowsWould)
   recording_.expect_stopped_after(14, 0.05);
 }
 
+TEST_F(WindowsRun, AConsoleShowsANonAsciiLineAsWrittenWhereverItsPiecesEnd) {
+  // The bridge opens the Linux fake OpenAL from here, which names its one device so that the
+  // line's "é" is its bytes 1,023 and 1,024: the console is written a piece of 1,024 bytes at a
+  // time. The terminal takes UTF-8 (LANG).
+  const TempDir fake;
+  std::filesystem::create_symlink(FAKE_OPENAL_PATH, fake.file("libopenal.so.1"));
+  const std::string name = std::string(1009, 'x') + "\u00e9";
+  const ProgramRun shown = at_console(
+      {"1"}, {"LD_LIBRARY_PATH=" + fake.path(), "FAKE_OPENAL_CONFIG=all_devices=" + name + "\\0\\0", "LANG=C.UTF-8"});
+  EXPECT_EQ(shown.status, 0) << shown.out;
+  EXPECT_EQ(screen_lines(shown.out), (Lines{"Found device: " + name, "Moving disc size 1/1 from 1 to 3"}));
+}
+
 class WindowsRunWithoutOpenAl : public WindowsRun {
  protected:
   WindowsRunWithoutOpenAl() : WindowsRun("") {}

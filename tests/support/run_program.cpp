@@ -136,7 +136,7 @@ ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vect
   int unused_side = -1;
   winsize size{};  // wide enough that no line wraps
   size.ws_row = 50;
-  size.ws_col = 500;
+  size.ws_col = 2000;
   if (openpty(&terminal, &unused_side, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty failed");
   close(unused_side);
   fcntl(terminal, F_SETFD, FD_CLOEXEC);
