@@ -49,14 +49,14 @@ class WindowsRun : public testing::Test {
                  const OutputWatch& watch = {}, const std::string& working_folder = {}) const {
     std::vector<std::string> argv = command(args);
     if (!working_folder.empty()) argv.insert(argv.begin(), {"/usr/bin/env", "--chdir=" + working_folder});
-    return run_program(argv, joined(recording_.env(), env), std::chrono::seconds(60), watch);
+    return run_program(argv, joined(recording_.env(), env), std::chrono::seconds(60), watch);  // runs of seconds
   }
 
   /// The same at a console: started in a terminal, as a Windows user starts it in a console window,
   /// with `typist` typing at it. `out` is what the terminal showed.
   ProgramRun at_console(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
                         const Typist& typist = {}) const {
-    return run_in_terminal(command(args), joined(recording_.env(), env), std::chrono::seconds(60), typist);
+    return run_in_terminal(command(args), joined(recording_.env(), env), std::chrono::seconds(60), typist);  // seconds
   }
 
   /// The Linux program with the same arguments, recording likewise.
@@ -149,17 +149,15 @@ TEST_F(WindowsRun, ABadDiscCountIsReportedAsOnLinux) {
 }
 
 TEST_F(WindowsRun, CtrlCTypedAtAConsoleStopsTheSoundAtOnceAndEndsAsWindowsWould) {
-  // What the Linux program prints up to the first move of disc 4, where its reading stops.
+  // What the Linux program prints up to the first move of disc 4, where its reader stops.
   const std::string last_line = "Moving disc size 4/4 from 1 to 3";
-  const auto until_last_line = [&](pid_t, const std::string& out) { return out.find(last_line) == std::string::npos; };
-  Lines linux_lines = run_on_linux({"4"}, until_last_line).out_lines();
-  if (const auto last = std::ranges::find(linux_lines, last_line); last != linux_lines.end()) {
-    linux_lines.erase(last + 1, linux_lines.end());
-  }
+  Lines linux_lines =
+      run_on_linux({"4"}, [&](pid_t, const std::string& out) { return !out.contains(last_line); }).out_lines();
+  linux_lines.resize(std::ranges::find(linux_lines, last_line) - linux_lines.begin() + 1);
   // Typed as that move is shown: the note of 200 ms is about to start or has just started.
   bool typed = false;
   const ProgramRun run = at_console({"4"}, {}, [&](const std::string& screen) {
-    if (typed || screen.find(last_line) == std::string::npos) return std::string();
+    if (typed || !screen.contains(last_line)) return std::string();
     typed = true;
     return std::string("\x03");
   });

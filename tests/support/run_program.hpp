@@ -32,7 +32,8 @@ pid_t start_program(const std::vector<std::string>& argv, const std::vector<std:
 using OutputWatch = std::function<bool(pid_t program, const std::string& out)>;
 
 /// Runs `argv` (the program's path first, with no search) with the environment changed by `env`:
-/// "NAME=value" sets a variable, a bare "NAME" removes it. A run longer than `timeout` is killed.
+/// "NAME=value" sets a variable, a bare "NAME" removes it. A run longer than `timeout` is killed:
+/// every bound given is minutes past its run's own length, there only to end a run that hangs.
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                        std::chrono::seconds timeout = std::chrono::seconds(300), const OutputWatch& watch = {});
 

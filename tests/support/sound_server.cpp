@@ -134,7 +134,7 @@ pid_t SoundServer::start(const std::vector<std::string>& argv) {
 
 template <class Ready>
 void SoundServer::wait_until(Ready ready, const std::string& what) const {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);  // each takes under a second
   while (!ready()) {
     if (std::ranges::any_of(processes_, ended) || std::chrono::steady_clock::now() > deadline) {
       const auto log = read_lines(dir_.file("server.log"));
@@ -148,7 +148,8 @@ void SoundServer::wait_until(Ready ready, const std::string& what) const {
 SoundServer::~SoundServer() { shut_down(); }
 
 void SoundServer::stop_processes(int signal) {
-  for (const pid_t process : std::views::reverse(processes_)) stop(process, signal, std::chrono::seconds(5));
+  for (const pid_t process : std::views::reverse(processes_))
+    stop(process, signal, std::chrono::seconds(5));  // ends in milliseconds
   processes_.clear();
 }
 
