@@ -15,9 +15,11 @@ source scripts/lib/common.sh
 # scripts/bench.sh runs them), and for the Windows build mingw-w64's compiler, 64-bit Wine to run
 # its tests, winegcc to build their OpenAL bridge (GoogleTest's sources, for the cross builds, come
 # with libgtest-dev) and glibc's locale sources (a test makes a Spanish locale, in which Wine's
-# messages are not ASCII).
+# messages are not ASCII); clang 16 and its runtime libraries build the fuzz targets
+# (scripts/fuzz.sh).
 packages=("${run_packages[@]}" libgtest-dev libbenchmark-dev openal-info libasound2 pulseaudio pulseaudio-utils
-  pipewire pipewire-bin pipewire-pulse wireplumber valgrind dpkg-dev lintian devscripts groff-base locales)
+  pipewire pipewire-bin pipewire-pulse wireplumber valgrind dpkg-dev lintian devscripts groff-base locales
+  clang-16 libclang-rt-16-dev)
 # The cross builds run where the host is x86-64: Wine runs only x86-64 Windows programs there, and
 # on 64-bit ARM the plain build is already the arm64 one. For the arm64 build Debian's aarch64 cross
 # compiler, qemu-user's emulator (built statically, so a test's LD_LIBRARY_PATH reaches only the
@@ -38,43 +40,88 @@ jobs=$(nproc)
 # Each phase says when it starts, in seconds since the command began.
 phase() { say "== $* ($SECONDS s)"; }
 
-phase "builds"
+# scripts/test.sh --quick: the plain build, warm, and its tests that need neither real time nor
+# Wine: what to run between edits (docs/development.md).
+if [ "${1:-}" = --quick ]; then
+  cmake --preset test >/dev/null
+  cmake --build --preset test -j "$jobs"
+  ctest --preset test -j "$jobs" -LE real_time
+  exit
+fi
+
+# Work started in the background is stopped if the command ends early.
+background=()
+trap 'kill "${background[@]}" 2>/dev/null || true' EXIT
+# Waits for the background job $1 whose output went to the file $2, shows that output, and fails
+# with the job.
+finish() {
+  local status=0
+  wait "$1" || status=$?
+  cat "$2" >&2
+  [ "$status" -eq 0 ] || exit "$status"
+}
+
+phase "builds, and the plain build's tests beside them"
 # The builds are CMakePresets.json's. The plain one (build/test), warnings as errors and hardened as
-# a release is; its tests check the program's runs with valgrind's memcheck.
+# a release is; its tests check the program's runs with valgrind's memcheck. Those that do not play
+# in real time mostly wait for the program's runs, so they run while the other builds compile.
 cmake --preset test
+cmake --preset sanitize
+if [ "$host_architecture" = amd64 ]; then
+  cmake --preset windows
+  cmake --preset aarch64
+fi
 cmake --build --preset test -j "$jobs"
+ctest --preset test -j "$jobs" -LE real_time >build/test-tests.log 2>&1 &
+background+=($!)
+plain_tests=$!
 # The same under AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize), which then check
 # the program's runs themselves. Unoptimised: it builds in a third of the time and the sanitizers
 # see as much.
-cmake --preset sanitize
 cmake --build --preset sanitize -j "$jobs"
 # The Windows program and its tests, cross-compiled with mingw-w64 (build/windows), run under Wine.
 if [ "$host_architecture" = amd64 ]; then
-  cmake --preset windows
   cmake --build --preset windows -j "$jobs"
+  # The arm64 program and its tests, cross-compiled with Debian's aarch64 compiler (build/aarch64),
+  # run under qemu-user.
+  cmake --build --preset aarch64 -j "$jobs"
 fi
+# The fuzz targets (scripts/fuzz.sh), built with clang.
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs"
+finish "$plain_tests" build/test-tests.log
 
-phase "fuzzing"
-# The parsers of outside input, fuzzed for a short while with libFuzzer (clang 16).
-scripts/fuzz.sh --short
-
-phase "tests, and the style check alongside them"
-# Every C++ file against .clang-format and .clang-tidy, with both builds' compile commands, beside
-# the tests that do not play in real time. The real-time tests come after, with the machine to
-# themselves: a recording or a sound server measures the timing of OpenAL Soft's mixer, which a
-# busy machine holds up.
-scripts/check_style.sh >build/style.log 2>&1 &
-style=$!
-trap 'kill "$style" 2>/dev/null || true' EXIT
-ctest --preset test -j "$jobs" -LE real_time
+phase "the sanitizer and arm64 builds' tests, fuzzing and the style check, side by side"
+# Every C++ file against .clang-format and .clang-tidy, with the builds' compile commands, beside
+# the sanitizer build's tests that do not play in real time, the arm64 build's and the fuzzers. The
+# real-time tests come after, with the machine to themselves: a recording or a sound server
+# measures the timing of OpenAL Soft's mixer, which a busy machine holds up.
 # Under the sanitizers the slow tests are left out, as the sanitize preset leaves them out: they
 # only measure real time again. (The labels are given here, where a preset's own would win.)
-ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE 'real_time|slow'
-if ! wait "$style"; then
-  cat build/style.log >&2
-  exit 1
+ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE 'real_time|slow' >build/sanitize-tests.log 2>&1 &
+background+=($!)
+sanitize_tests=$!
+# The arm64 build's tests under the emulator: the unit tests (every note's sines and frames among
+# them) and the program's runs on the fake OpenAL and on OpenAL Soft's null backend. Left out are
+# the tests of real time (the recordings and the sound servers), the installation, the runs that
+# valgrind checks, and a few that the emulator cannot run or that would take too long:
+# cmake/CrossTesting.cmake and tests/CMakeLists.txt say why. On an arm64 host the builds above are
+# arm64 builds.
+if [ "$host_architecture" = amd64 ]; then
+  ctest --preset aarch64 -j "$jobs" >build/aarch64-tests.log 2>&1 &
+  background+=($!)
+  arm64_tests=$!
+else
+  say "Skipped: the arm64 build is cross-compiled and emulated on an x86-64 host, and this one is $host_architecture"
 fi
-cat build/style.log >&2
+scripts/check_style.sh >build/style.log 2>&1 &
+background+=($!)
+style=$!
+# The parsers of outside input, fuzzed for a short while with libFuzzer.
+scripts/fuzz.sh --short
+finish "$sanitize_tests" build/sanitize-tests.log
+[ "$host_architecture" != amd64 ] || finish "$arm64_tests" build/aarch64-tests.log
+finish "$style" build/style.log
 
 phase "real-time tests, alone"
 ctest --preset test -L real_time
@@ -89,18 +136,4 @@ else
   say "Skipped: Wine runs x86-64 Windows programs only on an x86-64 host, and this one is $host_architecture"
 fi
 
-phase "the arm64 build and its tests under qemu-user"
-# Cross-compiled with Debian's aarch64 compiler (build/aarch64), its tests run under the emulator:
-# the unit tests (every note's sines and frames among them) and the program's runs on the fake
-# OpenAL and on OpenAL Soft's null backend. Left out are the tests of real time (the recordings and
-# the sound servers), the installation, the runs that valgrind checks, and a few that the emulator
-# cannot run or that would take too long: cmake/CrossTesting.cmake and tests/CMakeLists.txt say
-# why. On an arm64 host the builds above are arm64 builds.
-if [ "$host_architecture" = amd64 ]; then
-  cmake --preset aarch64
-  cmake --build --preset aarch64 -j "$jobs"
-  ctest --preset aarch64 -j "$jobs"
-else
-  say "Skipped: the arm64 build is cross-compiled and emulated on an x86-64 host, and this one is $host_architecture"
-fi
 phase "done"
