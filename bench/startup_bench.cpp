@@ -95,7 +95,7 @@ ChildRun run_program(const std::string& program) {
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     out.append(chunk, static_cast<std::size_t>(got));
-    if (!seen && out.find("Moving disc") != std::string::npos) {
+    if (!seen && out.contains("Moving disc")) {
       run.first_line_ms = to_ms(Clock::now() - start);
       seen = true;
     }

@@ -15,6 +15,6 @@ inline void print_summary(const std::string& figure, const std::string& measured
 template <class... Args>
 std::string format(const char* pattern, Args... args) {
   char text[128];
-  static_cast<void>(std::snprintf(text, sizeof text, pattern, args...));
+  if (std::snprintf(text, sizeof text, pattern, args...) < 0) return {};
   return text;
 }

@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> expected = model_split(bytes);
   if (got != expected) report_mismatch("split_device_list", bytes, describe(got), describe(expected));
   for (const std::string& name : got) {
-    if (name.find('\0') != std::string::npos)
-      report_mismatch("split_device_list", bytes, describe(got), "no NUL in a name");
+    if (name.contains('\0')) report_mismatch("split_device_list", bytes, describe(got), "no NUL in a name");
   }
   if (!split_device_list(nullptr).empty()) report_mismatch("split_device_list(nullptr)", {}, "names", "[]");
   return 0;

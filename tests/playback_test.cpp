@@ -141,7 +141,7 @@ TEST_F(NotePlayback, ABufferThatCannotBeMadeIsFatalAndTheSourceGoesAfterTheRepor
     std::vector<std::uint32_t> waits;
     const std::size_t first = mark();
     testing::internal::CaptureStderr();
-    EXPECT_THROW(render_and_play(context, 440.0F, 100, NoWait{&waits}), FatalStop);
+    EXPECT_THROW(static_cast<void>(render_and_play(context, 440.0F, 100, NoWait{&waits})), FatalStop);
     const std::string report = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(report.starts_with(required_report_lead + debug_form + ", at src/playback.cpp:")) << report;
     // From the buffer on: the device's and the source's calls before it are another test's.
@@ -201,7 +201,7 @@ StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(
   // Its own alarm stops it, however late either process runs; the handler returns once it goes on.
   struct sigaction on_alarm {};
   on_alarm.sa_handler = [](int) {
-    raise(SIGSTOP);
+    static_cast<void>(raise(SIGSTOP));
     resumed_at = std::chrono::steady_clock::now();
   };
   sigaction(SIGALRM, &on_alarm, nullptr);

@@ -36,9 +36,7 @@ std::unexpected<OsError> failed(LoaderStep step) {
 
 /// Whether dlopen would take `file_name` as a path relative to the current folder: a name that holds
 /// a folder and does not start at the root. dlopen searches its library path only for a bare name.
-bool is_relative_path(std::string_view file_name) {
-  return !file_name.starts_with('/') && file_name.find('/') != std::string_view::npos;
-}
+bool is_relative_path(std::string_view file_name) { return !file_name.starts_with('/') && file_name.contains('/'); }
 
 }  // namespace
 

@@ -77,7 +77,7 @@ TEST_F(LibraryLoading, AFailedOpenWithoutALoaderMessageStopsTheRunThere) {
   loader_spy::redirect({{"OpenAL.framework/OpenAL", fake_openal_path}});
   loader_spy::fail_open_silently("libopenal.dylib");
   testing::internal::CaptureStderr();
-  EXPECT_THROW(load_audio_library(default_library_names, loader_spy::loader()), FatalStop);
+  EXPECT_THROW(static_cast<void>(load_audio_library(default_library_names, loader_spy::loader())), FatalStop);
   const std::string report = testing::internal::GetCapturedStderr();
   loader_spy::fail_open_silently("");
   loader_spy::redirect({});

@@ -87,7 +87,7 @@ SoundServer::SoundServer(ServerKind kind) {
     wait_until(
         [&] {
           const ProgramRun info = run_program({"/usr/bin/pactl", "info"}, client_env());
-          return info.out.find("\nDefault Sink: capture\n") != std::string::npos;
+          return info.out.contains("\nDefault Sink: capture\n");
         },
         "its sink");
   } catch (...) {

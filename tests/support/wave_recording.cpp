@@ -47,7 +47,7 @@ void WaveRecording::expect_stopped_after(std::size_t notes_before, double stoppe
 
 OutputWatch signal_on_output(const std::string& text, int signal) {
   return [text, signal, sent = false](pid_t program, const std::string& out) mutable {
-    if (!sent && out.find(text) != std::string::npos) sent = kill(program, signal) == 0;
+    if (!sent && out.contains(text)) sent = kill(program, signal) == 0;
     return true;
   };
 }
