@@ -704,10 +704,8 @@ FAKE_STUB(ALCdevice*, alcCaptureOpenDevice, (const ALCchar*, ALCuint, ALCenum, A
 FAKE_STUB(ALCboolean, alcCaptureCloseDevice, (ALCdevice*))
 FAKE_STUB(void, alcCaptureStart, (ALCdevice*))
 FAKE_STUB(void, alcCaptureStop, (ALCdevice*))
-// Left out of the fake-openal-missing build: an OpenAL that lacks one core entry point.
-#ifndef FAKE_OPENAL_WITHOUT_CAPTURE_SAMPLES
+// Not exported by the fake-openal-missing library (exports-missing.map).
 FAKE_STUB(void, alcCaptureSamples, (ALCdevice*, ALCvoid*, ALCsizei))
-#endif
 
 FAKE_STUB(void, alDopplerFactor, (ALfloat))
 FAKE_STUB(void, alDopplerVelocity, (ALfloat))
