@@ -76,8 +76,13 @@ if(_hanoi_build_runpath MATCHES "[,:;$]")
   message(FATAL_ERROR "The build folder's path cannot be a run path (it has one of , : ; $): ${PROJECT_BINARY_DIR}")
 endif()
 # DT_RUNPATH rather than DT_RPATH, whatever the linker's default: only a RUNPATH lets
-# LD_LIBRARY_PATH come first.
-target_link_options(hanoi-chimes PRIVATE "LINKER:--enable-new-dtags" "LINKER:-rpath,${_hanoi_build_runpath}")
+# LD_LIBRARY_PATH come first. zig's linker (LLD) writes nothing else, and refuses the option.
+include(CheckLinkerFlag)
+check_linker_flag(CXX "LINKER:--enable-new-dtags" HANOI_LINKER_HAS_NEW_DTAGS)
+if(HANOI_LINKER_HAS_NEW_DTAGS)
+  target_link_options(hanoi-chimes PRIVATE "LINKER:--enable-new-dtags")
+endif()
+target_link_options(hanoi-chimes PRIVATE "LINKER:-rpath,${_hanoi_build_runpath}")
 
 # Right after the program is copied: its run path becomes the private folder's. A program that is
 # already installed and up to date keeps the rewritten run path, so it is read first. A stripped

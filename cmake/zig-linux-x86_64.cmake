@@ -1,0 +1,13 @@
+# Builds for x86-64 Linux with zig's clang and LLVM's libc++, the compiler and standard library of
+# the macOS build, so that the tests run with them here. The C library is glibc, linked against
+# zig's stubs of its version 2.34, the newest that zig 0.11 knows (Debian 12 has 2.36, which keeps
+# every older symbol). Named a cross build, so that GoogleTest is built from its sources with the
+# same compiler and library (cmake/CrossTesting.cmake): Debian's is built for libstdc++. Its
+# programs run natively; no emulator.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/cc")
+set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/c++")
+set(CMAKE_C_COMPILER_TARGET x86_64-linux-gnu.2.34)
+set(CMAKE_CXX_COMPILER_TARGET x86_64-linux-gnu.2.34)
