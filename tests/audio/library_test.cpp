@@ -47,15 +47,16 @@ TEST(AudioLibrary, NamesBecomeThePathsTheyAreLookedForAt) {
 using LibraryLoading = FakeAudioTest;
 
 TEST_F(LibraryLoading, TheFirstNameToOpenWinsOrTheLastAttemptsErrorIsKept) {
-  // Linux's search: only the last name opens; the first fails otherwise than the rest (/dev/null is
-  // a file, but no library), so a kept error shows; the relative one is not looked for.
+  // Linux's search: only the last name opens, or none; the first fails otherwise than the last (the
+  // root is a folder, /dev/null a file but no library), so a kept error shows; the relative name is
+  // not looked for.
   const struct {
     std::map<std::string, std::string> targets;
     std::string result;
     Lines events;
   } cases[] = {
-      {{{"libopenal.so", "/dev/null"}, {"OpenAL32.dll", fake_openal_path}}, "ok", {"open OpenAL32.dll"}},
-      {{{"OpenAL.framework/OpenAL", fake_openal_path}, {"OpenAL32.dll", "/dev/null"}},
+      {{{"libopenal.so", "/"}, {"OpenAL32.dll", fake_openal_path}}, "ok", {"open OpenAL32.dll"}},
+      {{{"libopenal.so", "/"}, {"OpenAL.framework/OpenAL", fake_openal_path}, {"OpenAL32.dll", "/dev/null"}},
        R"(Io(Os { code: 8, kind: Other, message: "Exec format error" }))",
        {}},
       // A library without one entry point is closed again.
