@@ -180,7 +180,8 @@ struct StoppedWait {
 };
 std::chrono::steady_clock::time_point resumed_at;
 
-/// Waits a note of `length_ms` so; `while_stopped` acts on the process before it is continued (fg).
+/// Waits until `length_ms` after its start; `while_stopped` acts on the process before it is
+/// continued (fg).
 StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(pid_t)>& while_stopped) {
   StoppedWait wait;
   std::array<int, 2> report{};
@@ -197,6 +198,9 @@ StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(
     if (!WIFSTOPPED(status) || !told) throw std::runtime_error("the waiting process was not stopped, or did not tell");
     return wait;
   }
+  // Held as the program holds it, even where the test runs as a job that a shell started with
+  // SIGINT ignored (the program rightly keeps an ignored signal ignored).
+  static_cast<void>(std::signal(SIGINT, SIG_DFL));
   hold_stop_signals();
   // Its own alarm stops it, however late either process runs; the handler returns once it goes on.
   struct sigaction on_alarm {};
@@ -205,9 +209,12 @@ StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(
     resumed_at = std::chrono::steady_clock::now();
   };
   sigaction(SIGALRM, &on_alarm, nullptr);
+  // The wait's end is fixed before the alarm is set, so that a stop that comes before the wait has
+  // begun (a busy machine) leaves its end where it was.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(length_ms);
   ualarm(250'000, 0);
   try {
-    sleep_for_note(length_ms);
+    wait_until(end);
   } catch (const SignalStop& taken) {
     wait.signal = taken.signal;
   }
@@ -219,9 +226,9 @@ TEST(NoteWait, AWaitStoppedAndContinuedTakesAStopThatCameMeanwhileAndDoesNotStar
   // Ctrl-C while it is stopped: the wait goes on and takes SIGINT, rather than ending and letting
   // the next note begin; a ten-second note, so that no busy machine's delay lets it end first.
   EXPECT_EQ(stop_and_continue(10'000, [](pid_t child) { kill(child, SIGINT); }).signal, SIGINT);
-  // Stopped for a second of a two-second note: the wait ends at its time, at most 750 ms after the
+  // Stopped for a second of a two-second wait: it ends at its time, at most 750 ms after the
   // process runs again; one that starts over, two seconds after. The bound leaves 750 ms for a busy
-  // machine to wake it at the note's end (its delay in continuing it does not count).
+  // machine to wake it at its end (its delay in continuing it does not count).
   const StoppedWait wait = stop_and_continue(2000, [](pid_t) { std::this_thread::sleep_for(std::chrono::seconds(1)); });
   EXPECT_LT(wait.ended - wait.resumed, std::chrono::milliseconds(1500));
 }

@@ -12,6 +12,20 @@ OsError loader_error(const OsError& error, std::string_view what, std::string_vi
   return error;
 }
 
+/// The first of `file_names` that opens, each tried at its paths in turn; when none opens, the last
+/// attempt's error. Can stop the run, as loader_error does.
+std::expected<void*, OsError> open_first(std::span<const std::string_view> file_names, const LibraryLoader& loader) {
+  OsError last_error = library_not_found;  // where no path is tried, none is found
+  for (const std::string_view name : file_names) {
+    for (const std::string& path : loader.paths(name)) {
+      const auto opened = loader.open(path.c_str());
+      if (opened) return opened;
+      last_error = loader_error(opened.error(), "opening a library", path);
+    }
+  }
+  return std::unexpected(last_error);
+}
+
 /// Some implementations give no value for these names; they take the standard values instead. The
 /// EFX effect-slot names are often missing; OpenAL Soft before 1.20 offers ALC_SOFT_device_clock
 /// and its function but does not know the name of its latency query.
@@ -104,19 +118,9 @@ const LibraryExtensions& AudioLibrary::extensions() const { return record_->exte
 
 AudioResult<AudioLibrary> load_audio_library(std::span<const std::string_view> file_names,
                                              const LibraryLoader& loader) {
-  // The first file name that opens wins; of the failed attempts only the last one's error is kept.
-  std::unique_ptr<AudioLibrary::Record> record;
-  OsError last_error = library_not_found;  // where no name is tried, none is found
-  for (const std::string_view name : file_names) {
-    const std::string file_name(name);
-    const auto opened = loader.open(file_name.c_str());
-    if (opened) {
-      record = std::make_unique<AudioLibrary::Record>(loader, *opened);
-      break;
-    }
-    last_error = loader_error(opened.error(), "opening a library", name);
-  }
-  if (!record) return std::unexpected(last_error);
+  const auto opened = open_first(file_names, loader);
+  if (!opened) return std::unexpected(opened.error());
+  auto record = std::make_unique<AudioLibrary::Record>(loader, *opened);
 
   // Every entry point, in table order; the first missing one closes the library again.
   EntryPoints& table = record->table;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "audio/entry_points.hpp"
 #include "audio/error.hpp"
@@ -140,19 +141,21 @@ struct LibraryExtensions {
   ThreadLocalContextExtension thread_local_context;
 };
 
-/// How the audio library is opened, looked into and closed: the platform's dynamic loader in a run,
-/// a test's own in a test (like volk, which takes its loader function from the caller). Each step
-/// returns its value or the operating system's error for its own failure; an error of code 0 is a
-/// failure for which the platform gave no error.
+/// How the audio library is found, opened, looked into and closed: the platform's dynamic loader in
+/// a run, a test's own in a test (like volk, which takes its loader function from the caller). A
+/// file name is opened at each of its paths in turn, none of them in the current folder. Each other
+/// step returns its value or the operating system's error for its own failure; an error of code 0 is
+/// a failure for which the platform gave no error.
 struct LibraryLoader {
-  std::expected<void*, OsError> (*open)(const char* file_name);
+  std::vector<std::string> (*paths)(std::string_view file_name);
+  std::expected<void*, OsError> (*open)(const char* path);
   std::expected<void*, OsError> (*look_up)(void* library, const char* name);
   std::expected<void, OsError> (*close)(void* library);
 };
 
-/// The platform's dynamic loader: dlopen (every symbol bound at once, none shared), dlsym and
-/// dlclose; on Windows LoadLibrary (without the system's error dialogs), GetProcAddress and
-/// FreeLibrary.
+/// The platform's dynamic loader: library_paths, dlopen (every symbol bound at once, none shared),
+/// dlsym and dlclose; on Windows the name as it is, LoadLibrary (without the system's error dialogs),
+/// GetProcAddress and FreeLibrary.
 extern const LibraryLoader dynamic_loader;
 
 /// What the platform's loader gives for a library that is nowhere to be found (ENOENT, or
@@ -176,10 +179,10 @@ class AudioLibrary {
   std::shared_ptr<const Record> record_;
 };
 
-/// The file names tried, in this order, on every platform, each by the platform's own search rules.
-/// The loader searches no folder of its own and leaves the current folder out: on POSIX systems a
-/// relative name with a folder in it is not looked for (it would name one in the current folder),
-/// and on Windows the DLL folder takes the current folder's place in the search.
+/// The file names tried, in this order, on every platform, none in the current folder: on Linux a
+/// bare name goes to the loader's own search, and a relative path with a folder in it is not looked
+/// for; on macOS each name becomes the absolute paths of the folders it may be in (library_paths);
+/// on Windows the DLL folder takes the current folder's place in the search.
 inline constexpr std::array<std::string_view, 5> default_library_names{
     "libopenal.so", "libopenal.dylib", "OpenAL.framework/OpenAL", "soft_oal.dll", "OpenAL32.dll"};
 

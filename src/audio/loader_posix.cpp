@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -34,23 +35,49 @@ std::unexpected<OsError> failed(LoaderStep step) {
   return std::unexpected(message != nullptr ? os_error_from_loader_message(message, step) : OsError{0});
 }
 
-/// Whether dlopen would take `file_name` as a path relative to the current folder: a name that holds
-/// a folder and does not start at the root. dlopen searches its library path only for a bare name.
-bool is_relative_path(std::string_view file_name) { return !file_name.starts_with('/') && file_name.contains('/'); }
+/// A variable of the process's environment, or null when it is not set.
+const char* process_environment(const char* variable) { return std::getenv(variable); }
 
 }  // namespace
 
-// Each step clears the loader's message first, so that a failure's message is its own.
+std::vector<std::string> library_paths(std::string_view file_name, const LibrarySearch& search,
+                                       const std::function<const char*(const char*)>& environment) {
+  if (file_name.starts_with('/')) return {std::string(file_name)};
+  // A bare name or a framework is looked for in its places, any other relative path nowhere.
+  const std::size_t slash = file_name.find('/');
+  std::span<const LibraryFolder> places;
+  if (slash == std::string_view::npos) {
+    places = search.bare_names;
+  } else if (file_name.substr(0, slash).ends_with(".framework")) {
+    places = search.frameworks;
+  }
+  std::vector<std::string> paths;
+  const auto add = [&](const std::string& folder) {
+    paths.push_back(folder.empty() ? std::string(file_name) : folder + "/" + std::string(file_name));
+  };
+  for (const auto& [variable, folder] : places) {
+    if (variable.empty()) {
+      add(std::string(folder));
+      continue;
+    }
+    const char* value = environment(std::string(variable).c_str());
+    const std::string_view list = value != nullptr ? value : "";
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+      end = list.find(':', start);
+      const std::string_view entry = list.substr(start, end - start);
+      if (entry.starts_with('/')) add(std::string(entry) + std::string(folder));
+    }
+  }
+  return paths;
+}
+
+// Nothing is ever loaded from the folder a run starts in: whoever can write to it could plant a
+// library there. Each step clears the loader's message first, so that a failure's message is its own.
 const LibraryLoader dynamic_loader{
-    .open = [](const char* file_name) -> std::expected<void*, OsError> {
-      // Nothing is ever loaded from the folder a run starts in: whoever can write to it could plant
-      // a library there. The one name of this kind, "OpenAL.framework/OpenAL", is a macOS framework,
-      // whose place is under the system's framework folders (/Library/Frameworks and
-      // /System/Library/Frameworks), where a macOS build would look. This build is not for macOS:
-      // to it the name is no library path at all, not found without looking.
-      if (is_relative_path(file_name)) return std::unexpected(library_not_found);
+    .paths = [](std::string_view file_name) { return library_paths(file_name, library_search, process_environment); },
+    .open = [](const char* path) -> std::expected<void*, OsError> {
       dlerror();
-      if (void* library = dlopen(file_name, RTLD_NOW | RTLD_LOCAL)) return library;
+      if (void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL)) return library;
       return failed(LoaderStep::Open);
     },
     .look_up = [](void* library, const char* name) -> std::expected<void*, OsError> {

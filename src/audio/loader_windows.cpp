@@ -39,6 +39,7 @@ void leave_out_current_folder() {
 const OsError library_not_found{ERROR_MOD_NOT_FOUND};
 
 const LibraryLoader dynamic_loader{
+    .paths = [](std::string_view file_name) { return std::vector<std::string>{std::string(file_name)}; },
     .open = [](const char* file_name) -> std::expected<void*, OsError> {
       leave_out_current_folder();
       // A library that cannot be loaded must not stop the run with a dialog box: the failure

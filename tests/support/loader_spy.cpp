@@ -53,7 +53,8 @@ std::expected<void, OsError> close(void* library) {
 namespace loader_spy {
 
 const LibraryLoader& loader() {
-  static const LibraryLoader spy_loader{.open = open, .look_up = dynamic_loader.look_up, .close = close};
+  static const LibraryLoader spy_loader{
+      .paths = dynamic_loader.paths, .open = open, .look_up = dynamic_loader.look_up, .close = close};
   return spy_loader;
 }
 
