@@ -123,6 +123,20 @@ finish "$sanitize_tests" build/sanitize-tests.log
 [ "$host_architecture" != amd64 ] || finish "$arm64_tests" build/aarch64-tests.log
 finish "$style" build/style.log
 
+phase "the macOS program, and the tests with its compiler and library"
+# The universal macOS program, cross-compiled with zig's clang and checked where it cannot run:
+# both processors, only the system's libraries, the arm64 one signed (scripts/macos.sh --check).
+# Then the program and its tests built for this machine with the same clang and libc++
+# (build/libcxx), run as the arm64 build's are. zig's Linux release is x86-64's.
+if [ "$host_architecture" = amd64 ]; then
+  scripts/macos.sh --check >/dev/null
+  cmake --preset libcxx
+  cmake --build --preset libcxx -j "$jobs"
+  ctest --preset libcxx -j "$jobs"
+else
+  say "Skipped: zig, which builds the macOS program and the libc++ build, is x86-64's, and this host is $host_architecture"
+fi
+
 phase "real-time tests, alone"
 ctest --preset test -L real_time
 ctest --test-dir build/sanitize --output-on-failure -L real_time -LE slow
