@@ -193,15 +193,13 @@ TEST(FaultSweep, EveryOpenAlCallOfAOneDiscRunFailingOnceAndFromThenOn) {
   // than there are cores, so that the timing checks of tests running beside it are not starved.
   std::vector<SweepRun> runs(cases.size());
   std::atomic<std::size_t> next{0};
-  {
-    std::vector<std::thread> workers;  // not std::jthread, which libc++ 16 (the macOS build's) lacks
-    for (unsigned worker = 0; worker < std::max(1U, std::thread::hardware_concurrency()); ++worker) {
-      workers.emplace_back([&] {
-        for (std::size_t i = next++; i < cases.size(); i = next++) runs[i] = run_one_disc(cases[i].config);
-      });
-    }
-    for (std::thread& worker : workers) worker.join();
-  }  // every worker is done here
+  std::vector<std::thread> workers;  // not std::jthread, which libc++ 16 (the macOS build's) lacks
+  for (unsigned worker = 0; worker < std::max(1U, std::thread::hardware_concurrency()); ++worker) {
+    workers.emplace_back([&] {
+      for (std::size_t i = next++; i < cases.size(); i = next++) runs[i] = run_one_disc(cases[i].config);
+    });
+  }
+  for (std::thread& worker : workers) worker.join();  // every worker is done here
   std::set<int> statuses;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     statuses.insert(runs[i].result.status);
