@@ -11,3 +11,8 @@ set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/cc")
 set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/c++")
 set(CMAKE_C_COMPILER_TARGET x86_64-linux-gnu.2.34)
 set(CMAKE_CXX_COMPILER_TARGET x86_64-linux-gnu.2.34)
+
+# zig builds libc++ for each optimisation level it is given and keeps it (~/.cache/zig): the test
+# programs that CMake compiles while it configures are built as the Release build is, so that a
+# fresh machine builds it once for each target, not again unoptimised.
+set(CMAKE_TRY_COMPILE_CONFIGURATION Release)
