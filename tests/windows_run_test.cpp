@@ -70,7 +70,6 @@ class WindowsRun : public testing::Test {
   TempDir program_folder_;
   WaveRecording recording_;
 
- private:
   std::vector<std::string> command(const std::vector<std::string>& args) const {
     std::vector<std::string> argv{from_environment("WINE_RUN"), from_environment("WINE_PREFIX"),
                                   program_folder_.file("hanoi-chimes.exe")};
@@ -133,6 +132,14 @@ TEST_F(WindowsRun, AReaderThatGoesAwayIsAFatalReportNamingTheWindowsError) {
   EXPECT_NE(run.err.find(", kind: BrokenPipe, message: \""), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("\" }, at src/solver.cpp:"), std::string::npos) << run.err;
   recording_.expect_finished();  // everything was released after the report
+  // So is a line that a full disk refuses, or that has no stream to go to (a null handle).
+  for (const auto& [redirect, debug_form] : {std::pair{">/dev/full", "Os { code: 112, kind: StorageFull, "},
+                                             std::pair{">&-", "Os { code: 6, kind: Other, "}}) {
+    const ProgramRun refused = run_program(
+        joined({"/bin/sh", "-c", R"(exec "$@" )" + std::string(redirect), "sh"}, command({"1"})), recording_.env());
+    EXPECT_EQ(refused.status, 101);
+    EXPECT_TRUE(refused.err.starts_with(required_report_lead + debug_form)) << refused.err;
+  }
 }
 
 TEST_F(WindowsRun, ABadDiscCountIsReportedAsOnLinux) {
@@ -140,11 +147,12 @@ TEST_F(WindowsRun, ABadDiscCountIsReportedAsOnLinux) {
   // Linux, also where it is never used.
   for (const Lines& args : {Lines{"65"}, Lines{"+"}, Lines{"x1", "\u00e9"}, Lines{"\u00e9"}}) {
     SCOPED_TRACE(args.front());
-    const ProgramRun run = this->run(args, {"LANG=C.UTF-8"});
+    const ProgramRun run = run_keeping_writes_apart(command(args), joined(recording_.env(), {"LANG=C.UTF-8"}));
     const ProgramRun linux_run = run_on_linux(args);
     EXPECT_EQ(run.status, 101);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, linux_run.err);
+    EXPECT_EQ(run.err_writes, Lines{run.err});  // in one write
   }
 }
 
