@@ -53,10 +53,12 @@ class WindowsRun : public testing::Test {
   }
 
   /// The same at a console: started in a terminal, as a Windows user starts it in a console window,
-  /// with `typist` typing at it. `out` is what the terminal showed.
+  /// with `typist` typing at it (standard error to `err_file`, if named). `out` is what it showed.
   ProgramRun at_console(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-                        const Typist& typist = {}) const {
-    return run_in_terminal(command(args), joined(recording_.env(), env), std::chrono::seconds(60), typist);  // seconds
+                        const Typist& typist = {}, const std::string& err_file = {}) const {
+    const Lines argv =
+        err_file.empty() ? command(args) : joined({"/bin/sh", "-c", R"(exec "$@" 2>"$0")", err_file}, command(args));
+    return run_in_terminal(argv, joined(recording_.env(), env), std::chrono::seconds(60), typist);  // seconds
   }
 
   /// The Linux program with the same arguments, recording likewise.
@@ -232,6 +234,9 @@ TEST_F(WindowsRunWithoutOpenAl, AConsoleShowsAReportInTheUsersLanguageAsItIsWrit
   const ProgramRun shown = at_console({"3"}, spanish);
   EXPECT_EQ(shown.status, 101);
   EXPECT_EQ(screen_lines(shown.out), piped.err_lines());
+  // Standard error sent to a file from a console takes the report as a pipe does.
+  EXPECT_EQ(at_console({"3"}, spanish, {}, program_folder_.file("err.txt")).status, 101);
+  EXPECT_EQ(read_lines(program_folder_.file("err.txt")), piped.err_lines());
 }
 
 TEST_F(WindowsRunWithAnIncompleteOpenAl, ALibraryWithoutAnEntryPointIsRefused) {
