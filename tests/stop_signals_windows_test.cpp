@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <thread>
 #include <utility>
@@ -16,6 +17,27 @@
 extern "C" void(WINAPI* __imp_Sleep)(DWORD);
 
 namespace {
+
+// A wait sleeps until its time: half a second of it costs the process under a millisecond of
+// processor time, counted in whole clock ticks (10 ms under Wine, 15.6 ms on Windows), so 0 or one
+// tick. One that spun would cost all of it on Windows, and under Wine, whose server does part of
+// each call, 40 ms or more with both cores busy (20 ms in 200 ms). Processor time is charged only
+// while the process runs: a busy machine that wakes it late adds none.
+TEST(WindowsStops, AWaitSleepsRatherThanSpins) {
+  const auto processor_time = [] {
+    FILETIME created{};
+    FILETIME exited{};
+    FILETIME kernel{};
+    FILETIME user{};
+    EXPECT_TRUE(GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user));
+    const auto in_100ns = [](FILETIME time) { return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; };
+    return std::chrono::duration<std::uint64_t, std::ratio<1, 10'000'000>>(in_100ns(kernel) + in_100ns(user));
+  };
+  const auto before = processor_time();
+  wait_until(std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
+  const auto used = processor_time() - before;
+  EXPECT_LT(used, std::chrono::milliseconds(20)) << std::chrono::duration_cast<std::chrono::milliseconds>(used);
+}
 
 // A parent sees a run stopped by Ctrl-C end as Windows' own handling would end it. Wine hands a
 // Linux parent only the low byte of a code, so the whole code is checked here, where a Windows
