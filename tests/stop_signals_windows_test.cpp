@@ -26,10 +26,9 @@ PHANDLER_ROUTINE install_console_handler() {
   return installed;
 }
 
-// A wait sleeps until its time: half a second of it costs the process under a millisecond of
-// processor time, counted in whole clock ticks (10 ms under Wine, 15.6 ms on Windows). One that spun
-// would cost all of it on Windows, and under Wine, whose server does part of each call, 40 ms or
-// more with both cores busy. Processor time is charged only while the process runs, never waits.
+// Half a second's wait costs the process under a millisecond of processor time, in whole clock ticks
+// (10 ms under Wine, 15.6 ms on Windows); one that spun, all of it on Windows and 40 ms or more under
+// Wine (its server does part of each call) with both cores busy. A busy machine's delays cost none.
 TEST(WindowsStops, AWaitSleepsRatherThanSpins) {
   const auto processor_time = [] {
     std::array<FILETIME, 4> times{};  // the process's start and end, its time in the kernel and outside
