@@ -42,10 +42,10 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   try {
-    // Before anything is opened and before OpenAL starts its threads.
+    // First what may allocate; then, before anything is opened and OpenAL starts its threads, the rest.
+    stop_on_failed_allocation();
     guard_standard_streams();
     hold_stop_signals();
-    stop_on_failed_allocation();
     const int status = run(argc, argv);
     // A stop signal that came after the last wait still ends the run by that signal.
     if (const auto signal = take_pending_stop_signal()) end_by_signal(*signal);

@@ -1,15 +1,11 @@
-// Standard streams on Windows: written straight to the system, UTF-16 for a console, and each
-// failed write with the system's code.
-
-#include "output_windows.hpp"
+// Standard streams on Windows: written straight to the system with its own calls, UTF-16 for a
+// console, and each failed write with the system's code.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <array>
 #include <iostream>
-#include <memory>
-#include <streambuf>
 #include <string>
 
 #include "fatal.hpp"
@@ -59,59 +55,52 @@ DWORD write_file(HANDLE file, std::string_view text) {
   return ERROR_SUCCESS;
 }
 
-/// Standard output's buffer: each line goes to the system when it is flushed, a console's as
-/// UTF-16, anything else's as its bytes. A write the system refuses fails the flush, and the buffer
-/// keeps the system's code for `write_line` to report.
-class SystemOutput final : public std::streambuf {
- public:
-  SystemOutput(HANDLE stream, bool console) : stream_(stream), console_(console) {}
-  DWORD error() const { return error_; }
-
- private:
-  int_type overflow(int_type c) override {
-    if (!traits_type::eq_int_type(c, traits_type::eof())) pending_.push_back(traits_type::to_char_type(c));
-    return traits_type::not_eof(c);
-  }
-  std::streamsize xsputn(const char* text, std::streamsize count) override {
-    pending_.append(text, static_cast<std::size_t>(count));
-    return count;
-  }
-  int sync() override {
-    error_ = console_ ? write_console(stream_, pending_) : write_file(stream_, pending_);
-    pending_.clear();
-    return error_ == ERROR_SUCCESS ? 0 : -1;
-  }
-
-  HANDLE stream_;
-  bool console_;
-  DWORD error_ = ERROR_SUCCESS;
-  std::string pending_;
-};
+/// Room for the longest fatal report, so that it goes out in one write. The longest message is an
+/// argument's raw form: the command line holds at most 32,767 UTF-16 units, each at most 3 bytes of
+/// UTF-8 shown as "\xNN", 12 characters; the lead-ins, the position (512 bytes at most) and every
+/// other message are far shorter. Kept out of the stack, whose size it would be a good part of.
+/// Only the main thread writes reports.
+std::array<wchar_t, (12 * 32'767) + 4'096> report_room;
 
 }  // namespace
 
-std::unique_ptr<std::streambuf> make_console_output(HANDLE console) {
-  return std::make_unique<SystemOutput>(console, true);
-}
-
 void guard_standard_streams() {
-  // Standard output bypasses the C library, whose text mode would write "\r\n" for every "\n" and
-  // which keeps a failed write's code apart from the write. Kept for the life of the process, never
-  // destroyed: std::cout's last flush comes after every static object of the program is gone.
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  std::cout.rdbuf(std::make_unique<SystemOutput>(out, is_console(out)).release());
+  // Nothing to do: a stream the program was started without has a handle that fails every write,
+  // and the program opens nothing that could take its place.
 }
 
 void write_line(std::ostream& out, std::string_view line, std::source_location where) {
-  if (out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) return;
-  // A reader that went away is a failed write like any other: Windows has no signal for it.
-  const auto* system = dynamic_cast<const SystemOutput*>(out.rdbuf());
-  DWORD error = system != nullptr ? system->error() : ERROR_SUCCESS;
-  if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;  // a stream that failed without a system error
-  fatal(std::string(required_lead_in) + OsError{static_cast<std::int32_t>(error)}.debug(), where);
+  DWORD error = ERROR_SUCCESS;
+  if (&out == &std::cout) {
+    // Not through the C library, whose text mode would write "\r\n" for every "\n". A reader that
+    // went away is a failed write like any other: Windows has no signal for it.
+    HANDLE stream = GetStdHandle(STD_OUTPUT_HANDLE);
+    error = is_console(stream) ? write_console(stream, line) : write_file(stream, line);
+  } else if (!out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) {
+    error = ERROR_WRITE_FAULT;  // a stream of the tests', in memory: no system error to show
+  }
+  if (error != ERROR_SUCCESS)
+    fatal(std::string(required_lead_in) + OsError{static_cast<std::int32_t>(error)}.debug(), where);
 }
 
-void write_error(std::string_view text) {
+void write_error(const ErrorLine& line) {
   HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  static_cast<void>(is_console(error) ? write_console(error, text) : write_file(error, text));
+  const bool console = is_console(error);
+  // A message too long for the room (none can be) is cut, so that the position still ends the line.
+  const std::size_t message_room = report_room.size() - line.front().size() - line.back().size();
+  std::size_t used = 0;                                             // UTF-16 units on a console, bytes elsewhere
+  auto* const bytes = reinterpret_cast<char*>(report_room.data());  // as many bytes as units, at least
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const std::string_view piece = i == 1 ? line.at(i).substr(0, message_room) : line.at(i);
+    if (console) {
+      used += static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, piece.data(), static_cast<int>(piece.size()),
+                                                           report_room.data() + used,
+                                                           static_cast<int>(report_room.size() - used)));
+    } else {
+      used = static_cast<std::size_t>(std::copy(piece.begin(), piece.end(), bytes + used) - bytes);
+    }
+  }
+  DWORD written = 0;
+  static_cast<void>(console ? WriteConsoleW(error, report_room.data(), static_cast<DWORD>(used), &written, nullptr)
+                            : WriteFile(error, bytes, static_cast<DWORD>(used), &written, nullptr));
 }

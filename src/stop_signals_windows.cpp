@@ -1,8 +1,6 @@
 // Stops from outside on Windows: the console's control events, which the system delivers on a
 // thread of its own. The handler sets an event that every wait of the run watches beside its timer.
 
-#include "stop_signals_windows.hpp"
-
 #include <windows.h>
 
 #include <array>
@@ -61,8 +59,10 @@ const Handles& handles() {
 constexpr DWORD no_stop = 0xFFFFFFFF;
 std::atomic<DWORD> first_stop{no_stop};
 
-}  // namespace
-
+/// The handler of the console's control events that `hold_stop_signals` installs. It takes Ctrl-C,
+/// Ctrl-Break and the closing of the console window as the run's stop (TRUE), the first of them
+/// kept, and refuses every other event (FALSE), which the system then handles as it would without
+/// it. For the closing console it never returns: the system would end the process as it did.
 BOOL WINAPI take_console_event(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   DWORD none = no_stop;
@@ -73,6 +73,8 @@ BOOL WINAPI take_console_event(DWORD event) {
   if (event == CTRL_CLOSE_EVENT) Sleep(INFINITE);
   return TRUE;
 }
+
+}  // namespace
 
 void hold_stop_signals() {
   handles();  // made now, so that no wait has to make them

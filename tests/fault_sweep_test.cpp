@@ -59,9 +59,8 @@ std::map<std::string, int> object_calls(const Lines& calls) {
     if (name == "alcCreateContext" && !call.ends_with("= null")) ++counts["contexts created"];
     if (name == "alcDestroyContext") ++counts["contexts destroyed"];
     // A generation that failed names nothing: "alGenBuffers(1, null)" or "(1, [])".
-    if ((name == "alGenSources" || name == "alGenBuffers") && call.ends_with("])") && !call.ends_with("[])")) {
+    if ((name == "alGenSources" || name == "alGenBuffers") && call.ends_with("])") && !call.ends_with("[])"))
       ++counts[name + " made"];
-    }
     if (name == "alDeleteSources") ++counts["alGenSources released"];
     if (name == "alDeleteBuffers") ++counts["alGenBuffers released"];
   }
@@ -91,9 +90,8 @@ std::optional<Expected> expected_outcome(const std::string& function, int n, int
   if (function == "alcSetThreadContext") return Expected{0, ""};
   if (function == "alcOpenDevice") return Expected{101, "InvalidDevice"};
   if (function == "alcCreateContext") return Expected{101, alc_debug};
-  if (function == "alListenerfv" || function == "alGenBuffers" || function == "alBufferData") {
+  if (function == "alListenerfv" || function == "alGenBuffers" || function == "alBufferData")
     return Expected{101, al_debug};
-  }
   if (function == "alGenSources") return Expected{2, al_text};
   // Unchecked calls leave their error for the next note's source check, or for the check that
   // follows the last note.

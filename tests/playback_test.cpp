@@ -180,8 +180,7 @@ struct StoppedWait {
 };
 std::chrono::steady_clock::time_point resumed_at;
 
-/// Waits until `length_ms` after its start; `while_stopped` acts on the process before it is
-/// continued (fg).
+/// Waits `length_ms` from its start; `while_stopped` acts on the process before it is continued (fg).
 StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(pid_t)>& while_stopped) {
   StoppedWait wait;
   std::array<int, 2> report{};
@@ -198,8 +197,7 @@ StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(
     if (!WIFSTOPPED(status) || !told) throw std::runtime_error("the waiting process was not stopped, or did not tell");
     return wait;
   }
-  // Held as the program holds it, even where the test runs as a job that a shell started with
-  // SIGINT ignored (the program rightly keeps an ignored signal ignored).
+  // Held as the program holds it, also in a job that a shell started with SIGINT ignored.
   static_cast<void>(std::signal(SIGINT, SIG_DFL));
   hold_stop_signals();
   // Its own alarm stops it, however late either process runs; the handler returns once it goes on.
@@ -209,8 +207,7 @@ StoppedWait stop_and_continue(std::uint32_t length_ms, const std::function<void(
     resumed_at = std::chrono::steady_clock::now();
   };
   sigaction(SIGALRM, &on_alarm, nullptr);
-  // The wait's end is fixed before the alarm is set, so that a stop that comes before the wait has
-  // begun (a busy machine) leaves its end where it was.
+  // Its end fixed before the alarm is set: a stop that comes before the wait begins leaves it there.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(length_ms);
   ualarm(250'000, 0);
   try {

@@ -66,9 +66,8 @@ TEST(ProgramOnFake, TwoDiscsPlayEveryNoteWithItsReferenceFramesAndReleaseEveryth
             "Moving disc size 1/1 from 2 to 3\n");
   const Lines calls = run.err_lines();
   Lines hashes;
-  for (const std::string& call : calls) {
+  for (const std::string& call : calls)
     if (call.starts_with("alBufferData(")) hashes.push_back(call.substr(call.find("fnv=") + 4, 16));
-  }
   const Lines pitches{"392.0", "440.0", "349.23", "329.63", "293.66", "261.63"};
   ASSERT_EQ(hashes.size(), pitches.size());
   for (std::size_t note = 0; note < pitches.size(); ++note) {
@@ -82,9 +81,8 @@ TEST(ProgramOnFake, TwoDiscsPlayEveryNoteWithItsReferenceFramesAndReleaseEveryth
   Lines order;
   for (const std::string& call : calls) {
     const std::string function = function_of(call);
-    if (function == "alcGetInteger64vSOFT" || function == "alGenSources" || function == "alDeleteBuffers") {
+    if (function == "alcGetInteger64vSOFT" || function == "alGenSources" || function == "alDeleteBuffers")
       if (order.empty() || order.back() != function) order.push_back(function);
-    }
   }
   EXPECT_EQ(order, (Lines{"alcGetInteger64vSOFT", "alGenSources", "alDeleteBuffers", "alGenSources", "alDeleteBuffers",
                           "alGenSources", "alDeleteBuffers", "alGenSources", "alDeleteBuffers", "alGenSources",

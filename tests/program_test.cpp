@@ -36,9 +36,8 @@ std::vector<std::string> openal_info_devices(const std::vector<std::string>& env
 
 std::vector<std::string> device_lines(const ProgramRun& run) {
   std::vector<std::string> devices;
-  for (const std::string& line : run.out_lines()) {
+  for (const std::string& line : run.out_lines())
     if (line.starts_with("Found device: ")) devices.push_back(line.substr(14));
-  }
   return devices;
 }
 
@@ -58,28 +57,26 @@ void expect_fatal_report(const ProgramRun& run, const std::string& debug_form) {
 
 TEST(Program, BadDiscCountStopsBeforeAnythingElse) {
   // One count for each check the program makes before any audio work: it parses, it is in range,
-  // it is text. Which texts each check refuses, and their debug forms, the disc-count and text
-  // tests pin.
+  // it is text, also an argument after it. Which texts each check refuses, and their debug forms,
+  // the disc-count and text tests pin. The report goes out in one write, also when the raw form of
+  // an argument makes it longer than a kilobyte.
   const struct {
-    std::string argument;
+    Lines args;
     std::string debug_form;
   } cases[] = {
-      {"", "Empty"},  // an empty argument is a count that does not parse, not a missing one
-      {"65", "OutOfRange { count: 65, min: 1, max: 64 }"},
-      {"caf\xC3", R"("caf\xC3")"},
+      {{""}, "Empty"},  // an empty argument is a count that does not parse, not a missing one
+      {{"65"}, "OutOfRange { count: 65, min: 1, max: 64 }"},
+      {{"caf\xC3"}, R"("caf\xC3")"},
+      {{"1", "ok", "\xFF"}, R"("\xFF")"},
+      {{"\xFF" + std::string(1100, 'x')}, R"("\xFF)" + std::string(1100, 'x') + "\""},
   };
-  for (const auto& [argument, debug_form] : cases) {
-    SCOPED_TRACE(argument);
-    const ProgramRun run = run_program({program, argument}, null_backend);
+  for (const auto& [args, debug_form] : cases) {
+    SCOPED_TRACE(args.back());
+    const ProgramRun run = run_keeping_writes_apart(joined({program}, args), null_backend);
     EXPECT_EQ(run.out, "");  // not even a device line: audio never started
     expect_fatal_report(run, debug_form);
+    EXPECT_EQ(run.err_writes, Lines{run.err});
   }
-}
-
-TEST(Program, AnInvalidArgumentAfterTheCountStillStopsTheRun) {
-  const ProgramRun run = run_program({program, "1", "ok", "\xFF"}, null_backend);
-  EXPECT_EQ(run.out, "");
-  expect_fatal_report(run, R"("\xFF")");
 }
 
 TEST(Program, ThreeDiscsWithTheNullBackend) {

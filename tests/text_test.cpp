@@ -30,9 +30,7 @@ TEST(Utf8, ErrorGivesValidPrefixAndBadSequenceLength) {
       {"caf\xC3", {3, std::nullopt}},  // ends inside a sequence
       {"\xF0\x9F\x8E", {0, std::nullopt}},
   };
-  for (const auto& [bytes, error] : cases) {
-    EXPECT_EQ(find_utf8_error(bytes), error) << RawArgument{bytes}.debug();
-  }
+  for (const auto& [bytes, error] : cases) EXPECT_EQ(find_utf8_error(bytes), error) << RawArgument{bytes}.debug();
 }
 
 TEST(Utf8, AByteThatLeadsNoSequenceIsABadSequenceOfOne) {

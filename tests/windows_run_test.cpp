@@ -53,10 +53,12 @@ class WindowsRun : public testing::Test {
   }
 
   /// The same at a console: started in a terminal, as a Windows user starts it in a console window,
-  /// with `typist` typing at it. `out` is what the terminal showed.
+  /// with `typist` typing at it (standard error to `err_file`, if named). `out` is what it showed.
   ProgramRun at_console(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-                        const Typist& typist = {}) const {
-    return run_in_terminal(command(args), joined(recording_.env(), env), std::chrono::seconds(60), typist);  // seconds
+                        const Typist& typist = {}, const std::string& err_file = {}) const {
+    const Lines argv =
+        err_file.empty() ? command(args) : joined({"/bin/sh", "-c", R"(exec "$@" 2>"$0")", err_file}, command(args));
+    return run_in_terminal(argv, joined(recording_.env(), env), std::chrono::seconds(60), typist);  // seconds
   }
 
   /// The Linux program with the same arguments, recording likewise.
@@ -70,7 +72,6 @@ class WindowsRun : public testing::Test {
   TempDir program_folder_;
   WaveRecording recording_;
 
- private:
   std::vector<std::string> command(const std::vector<std::string>& args) const {
     std::vector<std::string> argv{from_environment("WINE_RUN"), from_environment("WINE_PREFIX"),
                                   program_folder_.file("hanoi-chimes.exe")};
@@ -133,6 +134,14 @@ TEST_F(WindowsRun, AReaderThatGoesAwayIsAFatalReportNamingTheWindowsError) {
   EXPECT_NE(run.err.find(", kind: BrokenPipe, message: \""), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("\" }, at src/solver.cpp:"), std::string::npos) << run.err;
   recording_.expect_finished();  // everything was released after the report
+  // So is a line that a full disk refuses, or that has no stream to go to (a null handle).
+  for (const auto& [redirect, debug_form] : {std::pair{">/dev/full", "Os { code: 112, kind: StorageFull, "},
+                                             std::pair{">&-", "Os { code: 6, kind: Other, "}}) {
+    const ProgramRun refused = run_program(
+        joined({"/bin/sh", "-c", R"(exec "$@" )" + std::string(redirect), "sh"}, command({"1"})), recording_.env());
+    EXPECT_EQ(refused.status, 101);
+    EXPECT_TRUE(refused.err.starts_with(required_report_lead + debug_form)) << refused.err;
+  }
 }
 
 TEST_F(WindowsRun, ABadDiscCountIsReportedAsOnLinux) {
@@ -140,11 +149,12 @@ TEST_F(WindowsRun, ABadDiscCountIsReportedAsOnLinux) {
   // Linux, also where it is never used.
   for (const Lines& args : {Lines{"65"}, Lines{"+"}, Lines{"x1", "\u00e9"}, Lines{"\u00e9"}}) {
     SCOPED_TRACE(args.front());
-    const ProgramRun run = this->run(args, {"LANG=C.UTF-8"});
+    const ProgramRun run = run_keeping_writes_apart(command(args), joined(recording_.env(), {"LANG=C.UTF-8"}));
     const ProgramRun linux_run = run_on_linux(args);
     EXPECT_EQ(run.status, 101);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, linux_run.err);
+    EXPECT_EQ(run.err_writes, Lines{run.err});  // in one write
   }
 }
 
@@ -224,6 +234,9 @@ TEST_F(WindowsRunWithoutOpenAl, AConsoleShowsAReportInTheUsersLanguageAsItIsWrit
   const ProgramRun shown = at_console({"3"}, spanish);
   EXPECT_EQ(shown.status, 101);
   EXPECT_EQ(screen_lines(shown.out), piped.err_lines());
+  // Standard error sent to a file from a console takes the report as a pipe does.
+  EXPECT_EQ(at_console({"3"}, spanish, {}, program_folder_.file("err.txt")).status, 101);
+  EXPECT_EQ(read_lines(program_folder_.file("err.txt")), piped.err_lines());
 }
 
 TEST_F(WindowsRunWithAnIncompleteOpenAl, ALibraryWithoutAnEntryPointIsRefused) {

@@ -1,13 +1,12 @@
 #include "audio/device.hpp"
 
-#include <AL/alext.h>
-
 #include <cstring>
+
+#include "audio/extension_probe.hpp"
 
 namespace {
 
-// The device extensions whose probe the layer keeps. The effect-slot names of ALC_EXT_EFX have
-// standard fallback values in the probe.
+// Only the sends' number is read; the rest are asked all the same: the library sees every call, in tested order.
 using Efx = EfxExtension;
 constexpr ExtensionConstant<Efx> efx_constants[]{
     {"ALC_EFX_MAJOR_VERSION", &Efx::efx_major_version},
@@ -104,7 +103,7 @@ AudioResult<PlaybackDevice> open_device(const AudioLibrary& library, std::option
   ALCdevice* device = al.alcOpenDevice(device_name ? device_name->c_str() : nullptr);
   if (device == nullptr) return std::unexpected(AudioError::Kind::InvalidDevice);  // no error code is read
 
-  const ExtensionProbe probe(al, device);
+  const ExtensionProbe probe{al, device};
   DeviceExtensions extensions{
       .efx = probe_extension<Efx>(probe, "ALC_EXT_EFX", efx_constants, {}),
       .disconnect = probe_extension<DisconnectExtension>(probe, "ALC_EXT_disconnect", disconnect_constants, {}),

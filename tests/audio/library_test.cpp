@@ -198,28 +198,6 @@ TEST_F(LibraryLoading, UnresolvedEffectSlotNamesTakeTheirStandardValues) {
   EXPECT_EQ(efx.efx_major_version, std::nullopt);
 }
 
-TEST_F(LibraryLoading, AlFormOfTheProbeAsksTheCurrentContext) {
-  const AudioLibrary library = load();
-  const AudioContext context = make_context(library);
-  const std::size_t first = mark();
-  struct Float32 {
-    bool present = false;
-    std::optional<ALCenum> no_such_constant;
-    void (*alNoSuchFunction)() = nullptr;
-  };
-  const ExtensionConstant<Float32> constants[]{{"AL_NO_SUCH_CONSTANT", &Float32::no_such_constant}};
-  const ExtensionFunction<Float32> functions[]{{"alNoSuchFunction", store_function<&Float32::alNoSuchFunction>}};
-  const ContextGuard guard = make_current(context, true);
-  const auto record =
-      probe_extension<Float32>(ExtensionProbe(library.entry_points()), "AL_EXT_FLOAT32", constants, functions);
-  // A 0 value and a null address are answers in themselves: no error is read after them.
-  EXPECT_EQ(functions_of(without_make_current(record_since(first))),
-            (Lines{"alGetError", "alIsExtensionPresent", "alGetEnumValue", "alGetProcAddress"}));
-  EXPECT_TRUE(record.present);
-  EXPECT_EQ(record.no_such_constant, std::nullopt);
-  EXPECT_EQ(record.alNoSuchFunction, nullptr);
-}
-
 TEST_F(LibraryLoading, ErrorChecksReadOnceAndMapByLayer) {
   fake_.configure("error=alcGetIntegerv:2:0xA001");
   const AudioLibrary library = load();

@@ -370,8 +370,7 @@ const std::array extension_functions{
     FAKE_FUNCTION(alcRenderSamplesSOFT),      FAKE_FUNCTION(alcGetInteger64vSOFT)};
 #undef FAKE_FUNCTION
 
-// The constants of the extensions the fake offers, ALC and AL alike, for alcGetEnumValue and
-// alGetEnumValue; a table, kept several names to a line.
+// The constants of the ALC extensions the fake offers, for alcGetEnumValue; several names a line.
 #define FAKE_ENUM(name) std::pair<std::string_view, ALCenum>(#name, (name))
 // clang-format off
 constexpr std::array enums{
@@ -381,8 +380,7 @@ constexpr std::array enums{
     FAKE_ENUM(ALC_BYTE_SOFT), FAKE_ENUM(ALC_UNSIGNED_BYTE_SOFT), FAKE_ENUM(ALC_SHORT_SOFT),
     FAKE_ENUM(ALC_UNSIGNED_SHORT_SOFT), FAKE_ENUM(ALC_INT_SOFT), FAKE_ENUM(ALC_UNSIGNED_INT_SOFT),
     FAKE_ENUM(ALC_FLOAT_SOFT), FAKE_ENUM(ALC_MONO_SOFT), FAKE_ENUM(ALC_STEREO_SOFT), FAKE_ENUM(ALC_QUAD_SOFT),
-    FAKE_ENUM(ALC_5POINT1_SOFT), FAKE_ENUM(ALC_6POINT1_SOFT), FAKE_ENUM(ALC_7POINT1_SOFT),
-    FAKE_ENUM(AL_FORMAT_MONO_FLOAT32), FAKE_ENUM(AL_FORMAT_STEREO_FLOAT32)};
+    FAKE_ENUM(ALC_5POINT1_SOFT), FAKE_ENUM(ALC_6POINT1_SOFT), FAKE_ENUM(ALC_7POINT1_SOFT)};
 // clang-format on
 #undef FAKE_ENUM
 
@@ -462,9 +460,6 @@ std::vector<ALfloat>* listener_value(const Call& call, ALenum param, const void*
   call.al_error(stored == context->listener.end() ? AL_INVALID_ENUM : AL_INVALID_VALUE);
   return nullptr;
 }
-
-// The one AL extension the fake claims, as OpenAL Soft does; it has no functions.
-constexpr const char* al_extension = "AL_EXT_FLOAT32";
 
 }  // namespace
 
@@ -587,18 +582,15 @@ ALenum AL_APIENTRY alGetError(void) {
 
 ALboolean AL_APIENTRY alIsExtensionPresent(const ALchar* extname) {
   Call call("alIsExtensionPresent", extname);
-  const bool acts = call.context() != nullptr;
-  if (acts && extname == nullptr) call.al_error(AL_INVALID_VALUE);
-  const bool present = acts && extname != nullptr && strcasecmp(extname, al_extension) == 0;
-  call.result(present ? "1" : "0");
-  return present ? AL_TRUE : AL_FALSE;
+  if (call.context() != nullptr && extname == nullptr) call.al_error(AL_INVALID_VALUE);
+  call.result("0");  // no AL extension: the program asks for none
+  return AL_FALSE;
 }
 
 ALenum AL_APIENTRY alGetEnumValue(const ALchar* ename) {
   Call call("alGetEnumValue", ename);
-  const ALenum value = call.fails() ? 0 : enum_value(ename);
-  call.result(hex(value));
-  return value;
+  call.result("0x0");  // no AL extension, so no constant of one
+  return 0;
 }
 
 void* AL_APIENTRY alGetProcAddress(const ALchar* fname) {

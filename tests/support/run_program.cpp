@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +86,7 @@ ProgramRun collect(pid_t child, pid_t killed, int out_fd, int err_fd, std::chron
       std::array<char, 65536> chunk{};
       const ssize_t got = read(streams[i].fd, chunk.data(), chunk.size());
       if (got > 0) sinks[i]->append(chunk.data(), static_cast<std::size_t>(got));
+      if (got > 0 && i == 1) run.err_writes.emplace_back(chunk.data(), static_cast<std::size_t>(got));
       // At the stream's end, or where the watch stops reading standard output.
       const bool reading = got > 0 && (i != 0 || !watch || watch(child, run.out));
       if (!reading) {
@@ -94,9 +96,8 @@ ProgramRun collect(pid_t child, pid_t killed, int out_fd, int err_fd, std::chron
       }
     }
   }
-  for (const pollfd& stream : streams) {
+  for (const pollfd& stream : streams)
     if (stream.fd >= 0) close(stream.fd);
-  }
   int status = 0;
   waitpid(child, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
@@ -121,13 +122,23 @@ ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<s
                        std::chrono::seconds timeout, const OutputWatch& watch) {
   std::array<int, 2> out_pipe{};
   std::array<int, 2> err_pipe{};
-  if (pipe2(out_pipe.data(), O_CLOEXEC) != 0 || pipe2(err_pipe.data(), O_CLOEXEC) != 0) {
+  if (pipe2(out_pipe.data(), O_CLOEXEC) != 0 || pipe2(err_pipe.data(), O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
-  }
   const pid_t child = start_program(argv, env, out_pipe[1], err_pipe[1]);
   close(out_pipe[1]);
   close(err_pipe[1]);
   return collect(child, child, out_pipe[0], err_pipe[0], timeout, watch);
+}
+
+ProgramRun run_keeping_writes_apart(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  std::array<int, 2> out{};
+  std::array<int, 2> err{};  // a socket: each read takes one record, which is one write
+  if (pipe2(out.data(), O_CLOEXEC) != 0 || socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, err.data()) != 0)
+    throw std::runtime_error("pipe failed");
+  const pid_t child = start_program(argv, env, out[1], err[1]);
+  close(out[1]);
+  close(err[1]);
+  return collect(child, child, out[0], err[0], std::chrono::seconds(60), {});  // runs of seconds
 }
 
 ProgramRun run_in_terminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,

@@ -13,9 +13,10 @@
 struct ProgramRun {
   std::string out;
   std::string err;
-  int status = -1;       // the exit status; -1 when a signal ended it
-  int signal = 0;        // the signal that ended it; 0 when it exited
-  std::string memcheck;  // valgrind's report, for a run under memcheck: empty when clean
+  int status = -1;                      // the exit status; -1 when a signal ended it
+  int signal = 0;                       // the signal that ended it; 0 when it exited
+  std::string memcheck;                 // valgrind's report, for a run under memcheck: empty when clean
+  std::vector<std::string> err_writes;  // each write to standard error, for `run_keeping_writes_apart`
   std::vector<std::string> out_lines() const;
   std::vector<std::string> err_lines() const;
 };
@@ -36,6 +37,10 @@ using OutputWatch = std::function<bool(pid_t program, const std::string& out)>;
 /// every bound given is minutes past its run's own length, there only to end a run that hangs.
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                        std::chrono::seconds timeout = std::chrono::seconds(300), const OutputWatch& watch = {});
+
+/// `run_program`, with standard error on a socket that keeps each write the program makes apart
+/// (up to 64 KiB each), as `err_writes` holds them.
+ProgramRun run_keeping_writes_apart(const std::vector<std::string>& argv, const std::vector<std::string>& env);
 
 /// Given everything a terminal has shown so far, what to type at it next: nothing, or keys such as
 /// "\x03" (Ctrl-C).

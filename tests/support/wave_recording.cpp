@@ -1,6 +1,7 @@
 #include "support/wave_recording.hpp"
 
 #include <gtest/gtest.h>
+#include <pthread.h>  // and with it <sched.h>
 
 #include <csignal>
 #include <cstdint>
@@ -17,6 +18,8 @@ WaveRecording::WaveRecording() {
   }
   std::ofstream(config_, std::ios::app)
       << "[general]\nfrequency=44100\nsample-type=int16\nchannels=stereo\nhrtf=false\n";
+  const sched_param real_time{.sched_priority = sched_get_priority_min(SCHED_RR)};
+  static_cast<void>(pthread_setschedparam(pthread_self(), SCHED_RR, &real_time));  // refused where not allowed
 }
 
 void WaveRecording::expect_finished() const {
