@@ -12,7 +12,11 @@ if(CMAKE_CROSSCOMPILING)
     set(OPENAL_INCLUDE_DIR "${CMAKE_BINARY_DIR}/openal-headers" CACHE PATH "The folder that holds AL/alc.h")
   endif()
 else()
-  find_path(OPENAL_INCLUDE_DIR AL/alc.h)
+  # After the system's folders, where a Mac has OpenAL Soft's headers (the system's OpenAL.framework
+  # has them under other names): Homebrew's, which it keeps out of its prefix since macOS has an
+  # OpenAL (on Apple silicon, then on Intel Macs), and MacPorts'.
+  find_path(OPENAL_INCLUDE_DIR AL/alc.h
+            PATHS /opt/homebrew/opt/openal-soft/include /usr/local/opt/openal-soft/include /opt/local/include)
 endif()
 include(FindPackageHandleStandardArgs)
 find_package_handle_standard_args(OpenALHeaders REQUIRED_VARS OPENAL_INCLUDE_DIR)

@@ -6,6 +6,9 @@
 # programs run natively; no emulator.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
+# Debian's folder for x86-64 libraries, which zig's clang does not report as gcc does: the packaging
+# finds OpenAL's runtime library and the package's architecture by it.
+set(CMAKE_LIBRARY_ARCHITECTURE x86_64-linux-gnu)
 
 set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/cc")
 set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/c++")
