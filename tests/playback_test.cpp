@@ -170,9 +170,8 @@ TEST(NoteWait, TwoNotesTakeAtLeastTheirLengthsTogether) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
 }
 
-/// A note's wait in a process of its own that holds the stop signals as the program does: when it
-/// ran again after its own alarm stopped it (Ctrl-Z) 250 ms in, when the wait ended, and the stop
-/// signal it took (0: none).
+/// A wait in a process of its own that holds the stop signals as the program does: when it ran again
+/// after its own alarm stopped it (Ctrl-Z) 250 ms in, when the wait ended, the stop it took (0: none).
 struct StoppedWait {
   std::chrono::steady_clock::time_point resumed;
   std::chrono::steady_clock::time_point ended;
@@ -223,9 +222,8 @@ TEST(NoteWait, AWaitStoppedAndContinuedTakesAStopThatCameMeanwhileAndDoesNotStar
   // Ctrl-C while it is stopped: the wait goes on and takes SIGINT, rather than ending and letting
   // the next note begin; a ten-second note, so that no busy machine's delay lets it end first.
   EXPECT_EQ(stop_and_continue(10'000, [](pid_t child) { kill(child, SIGINT); }).signal, SIGINT);
-  // Stopped for a second of a two-second wait: it ends at its time, at most 750 ms after the
-  // process runs again; one that starts over, two seconds after. The bound leaves 750 ms for a busy
-  // machine to wake it at its end (its delay in continuing it does not count).
+  // Stopped for a second of a two-second wait: it ends 750 ms after it runs again, one that starts over
+  // 2 s after; the bound leaves 750 ms for a busy machine to wake it (a late continue does not count).
   const StoppedWait wait = stop_and_continue(2000, [](pid_t) { std::this_thread::sleep_for(std::chrono::seconds(1)); });
   EXPECT_LT(wait.ended - wait.resumed, std::chrono::milliseconds(1500));
 }

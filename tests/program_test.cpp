@@ -56,10 +56,9 @@ void expect_fatal_report(const ProgramRun& run, const std::string& debug_form) {
 }
 
 TEST(Program, BadDiscCountStopsBeforeAnythingElse) {
-  // One count for each check the program makes before any audio work: it parses, it is in range,
-  // it is text, also an argument after it. Which texts each check refuses, and their debug forms,
-  // the disc-count and text tests pin. The report goes out in one write, also when the raw form of
-  // an argument makes it longer than a kilobyte.
+  // One count for each check the program makes before any audio work: it parses, it is in range, it is
+  // text, also an argument after it (which texts each check refuses, the disc-count and text tests
+  // pin). The report goes out in one write, also when an argument's raw form makes it over a kilobyte.
   const struct {
     Lines args;
     std::string debug_form;

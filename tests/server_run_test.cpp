@@ -21,9 +21,8 @@ const std::string program = HANOI_CHIMES_PATH;
 
 Lines moves_of(const std::string& out) {
   Lines moves;
-  for (const std::string& line : lines_of(out)) {
+  for (const std::string& line : lines_of(out))
     if (line.starts_with("Moving disc size ")) moves.push_back(line);
-  }
   return moves;
 }
 

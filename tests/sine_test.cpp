@@ -33,12 +33,9 @@ float glibc_sine(float x) {
 /// Every pitch a move can sound.
 std::set<float> chime_pitches() {
   std::set<float> pitches;
-  for (int code = -3; code <= 3; ++code) {
-    if (const auto notes = chime_notes(static_cast<std::int8_t>(code))) {
-      pitches.insert(notes->first_hz);
-      pitches.insert(notes->second_hz);
-    }
-  }
+  for (int code = -3; code <= 3; ++code)
+    if (const auto notes = chime_notes(static_cast<std::int8_t>(code)))
+      pitches.insert({notes->first_hz, notes->second_hz});
   return pitches;
 }
 

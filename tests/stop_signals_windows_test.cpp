@@ -26,9 +26,8 @@ PHANDLER_ROUTINE install_console_handler() {
   return installed;
 }
 
-// Half a second's wait costs the process under a millisecond of processor time, in whole clock ticks
-// (10 ms under Wine, 15.6 ms on Windows); one that spun, all of it on Windows and 40 ms or more under
-// Wine (its server does part of each call) with both cores busy. A busy machine's delays cost none.
+// Half a second's wait costs under a millisecond of processor time, in whole clock ticks (10 ms under
+// Wine, 15.6 on Windows); one that spins, all of it on Windows, 40 ms or more under a busy Wine.
 TEST(WindowsStops, AWaitSleepsRatherThanSpins) {
   const auto processor_time = [] {
     std::array<FILETIME, 4> times{};  // the process's start and end, its time in the kernel and outside

@@ -73,9 +73,8 @@ TEST_F(OutputDevice, DefaultDeviceIsOpenedByItsReportedName) {
   // The new device's probes, EFX first, then the version check on it.
   EXPECT_EQ(calls[2], "alcGetError(dev1) = 0x0");
   Lines probed;
-  for (const std::string& call : calls) {
+  for (const std::string& call : calls)
     if (call.starts_with("alcIsExtensionPresent(dev1, ")) probed.push_back(call);
-  }
   EXPECT_EQ(probed, (Lines{R"(alcIsExtensionPresent(dev1, "ALC_EXT_EFX") = 1)",
                            R"(alcIsExtensionPresent(dev1, "ALC_EXT_disconnect") = 1)",
                            R"(alcIsExtensionPresent(dev1, "ALC_SOFT_device_clock") = 1)"}));

@@ -47,9 +47,8 @@ TEST(AudioLibrary, NamesBecomeThePathsTheyAreLookedForAt) {
 using LibraryLoading = FakeAudioTest;
 
 TEST_F(LibraryLoading, TheFirstNameToOpenWinsOrTheLastAttemptsErrorIsKept) {
-  // Linux's search: only the last name opens, or none; the first fails otherwise than the last (the
-  // root is a folder, /dev/null a file but no library), so a kept error shows; the relative name is
-  // not looked for.
+  // Linux's search: only the last name opens, or none; the first fails otherwise than the last (/ is a
+  // folder, /dev/null no library), so a kept error shows; the relative name is not looked for.
   const struct {
     std::map<std::string, std::string> targets;
     std::string result;

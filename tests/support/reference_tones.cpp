@@ -27,9 +27,8 @@ std::vector<ReferenceTone> reference_tones() {
 
 const ReferenceTone& reference_tone(const std::string& frequency, std::uint32_t length_ms) {
   static const std::vector<ReferenceTone> rows = reference_tones();
-  for (const ReferenceTone& row : rows) {
+  for (const ReferenceTone& row : rows)
     if (row.frequency == frequency && row.length_ms == length_ms) return row;
-  }
   throw std::runtime_error("no reference tone for " + frequency + " Hz, " + std::to_string(length_ms) + " ms");
 }
 

@@ -38,8 +38,7 @@ using OutputWatch = std::function<bool(pid_t program, const std::string& out)>;
 ProgramRun run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                        std::chrono::seconds timeout = std::chrono::seconds(300), const OutputWatch& watch = {});
 
-/// `run_program`, with standard error on a socket that keeps each write the program makes apart
-/// (up to 64 KiB each), as `err_writes` holds them.
+/// `run_program`, with standard error on a socket that keeps each write apart (up to 64 KiB), in `err_writes`.
 ProgramRun run_keeping_writes_apart(const std::vector<std::string>& argv, const std::vector<std::string>& env);
 
 /// Given everything a terminal has shown so far, what to type at it next: nothing, or keys such as

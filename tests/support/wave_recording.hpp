@@ -15,9 +15,8 @@ OutputWatch signal_on_output(const std::string& text, int signal);
 /// A recording of a run by OpenAL Soft's wave writer into a file of its own folder, configured as
 /// the scripts record (write_wave_config, scripts/lib/common.sh), with the settings that a
 /// developer's own OpenAL configuration could change pinned after it, among them the one format
-/// the reader takes: 16-bit stereo at 44100 Hz. From then on the calling thread and the programs it
-/// starts run at real-time priority where allowed (root, RLIMIT_RTPRIO): other work on a busy machine
-/// holds the program or OpenAL Soft's mixer up by tens of ms, and the recording is true only on time.
+/// the reader takes: 16-bit stereo at 44100 Hz. Then the calling thread and the programs it starts run
+/// at real-time priority where allowed (root, RLIMIT_RTPRIO), so a busy machine cannot hold them up.
 class WaveRecording {
  public:
   WaveRecording();

@@ -105,9 +105,8 @@ Signal decode(std::span<const std::byte> data, std::uint16_t format, double samp
     }
   }
   unsigned loudest = 0;
-  for (unsigned c = 1; c < channel_count; ++c) {
+  for (unsigned c = 1; c < channel_count; ++c)
     if (energy[c] > energy[loudest]) loudest = c;
-  }
   Signal s;
   s.sample_rate = sample_rate;
   s.samples = std::move(channels[loudest]);
