@@ -49,83 +49,104 @@ if [ "${1:-}" = --quick ]; then
   exit
 fi
 
-# Work started in the background is stopped if the command ends early.
+# Work in the background runs in a session of its own (setsid), and so in a process group of its
+# own that holds everything it starts: the tests and the programs they run. Whatever way this
+# command ends, every such group still running is ended whole, and killed if it outlasts a second.
 background=()
-trap 'kill "${background[@]}" 2>/dev/null || true' EXIT
-# Waits for the background job $1 whose output went to the file $2, shows that output, and fails
+stop_background() {
+  local pid alive=()
+  for pid in "${background[@]}"; do kill -TERM -- "-$pid" 2>/dev/null && alive+=("$pid"); done
+  [ "${#alive[@]}" -eq 0 ] && return 0
+  sleep 1
+  for pid in "${alive[@]}"; do kill -KILL -- "-$pid" 2>/dev/null || true; done
+}
+trap stop_background EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+# Starts "$@" in the background, its output to the file build/$1.log ($1 names the job); sets
+# started to its process's id, which is also its process group's.
+start() {
+  local name=$1
+  shift
+  setsid "$@" >"build/$name.log" 2>&1 &
+  started=$!
+  background+=("$started")
+}
+# Waits for the background job $1 whose output went to build/$2.log, shows that output, and fails
 # with the job.
 finish() {
-  local status=0
+  local status=0 pid running=()
   wait "$1" || status=$?
-  cat "$2" >&2
+  for pid in "${background[@]}"; do [ "$pid" = "$1" ] || running+=("$pid"); done
+  background=("${running[@]}")
+  cat "build/$2.log" >&2
   [ "$status" -eq 0 ] || exit "$status"
 }
 
-phase "builds, and the plain build's tests beside them"
-# The builds are CMakePresets.json's. The plain one (build/test), warnings as errors and hardened as
-# a release is; its tests check the program's runs with valgrind's memcheck. Those that do not play
-# in real time mostly wait for the program's runs, so they run while the other builds compile.
+phase "builds, with the tests that need no machine of their own beside them"
+# The builds are CMakePresets.json's, one after the other; each build's tests that do not play in
+# real time start as soon as it is made, and mostly wait for the program's runs, so the builds
+# after it go on beside them.
 cmake --preset test
 cmake --preset sanitize
+cmake --preset run >/dev/null
 if [ "$host_architecture" = amd64 ]; then
   cmake --preset windows
   cmake --preset aarch64
 fi
+cmake --preset fuzz
+# Every C++ file against .clang-format and .clang-tidy, with the builds' compile commands (the
+# configured builds have them), and every shell script with shellcheck. It computes and waits for
+# nothing, so it runs at the idle priority (SCHED_IDLE) all along: it gets a processor only when
+# nothing else wants one, mostly while the real-time tests below wait for their notes.
+start style chrt --idle 0 scripts/check_style.sh
+style=$started
+# The plain build (build/test), warnings as errors and hardened as a release is; its tests check
+# the program's runs with valgrind's memcheck.
 cmake --build --preset test -j "$jobs"
-ctest --preset test -j "$jobs" -LE real_time >build/test-tests.log 2>&1 &
-background+=($!)
-plain_tests=$!
+start test-tests ctest --preset test -j "$jobs" -LE real_time
+plain_tests=$started
+# The release program alone (build/run), which scripts/run.sh builds and a real-time test runs.
+cmake --build --preset run --target hanoi-chimes -j "$jobs"
 # The same under AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize), which then check
 # the program's runs themselves. Unoptimised: it builds in a third of the time and the sanitizers
-# see as much.
+# see as much. Left out, besides the real-time tests: the slow ones, which only measure real time
+# again, as the sanitize preset leaves them out (the labels are given here, where the preset's own
+# would be required as well), and every note's sines, which the other builds check.
 cmake --build --preset sanitize -j "$jobs"
-# The Windows program and its tests, cross-compiled with mingw-w64 (build/windows), run under Wine.
+start sanitize-tests ctest --test-dir build/sanitize --output-on-failure --no-tests=error -j "$jobs" -LE 'real_time|slow'
+sanitize_tests=$started
 if [ "$host_architecture" = amd64 ]; then
+  # The Windows program and its tests, cross-compiled with mingw-w64 (build/windows), run under Wine
+  # last.
   cmake --build --preset windows -j "$jobs"
   # The arm64 program and its tests, cross-compiled with Debian's aarch64 compiler (build/aarch64),
-  # run under qemu-user.
+  # and its tests under qemu-user: the unit tests (every note's sines and frames among them) and
+  # the program's runs on the fake OpenAL and on OpenAL Soft's null backend. Left out are the tests
+  # of real time (the recordings and the sound servers), the installation, the runs that valgrind
+  # checks, and a few that the emulator cannot run or that would take too long:
+  # cmake/CrossTesting.cmake and tests/CMakeLists.txt say why.
   cmake --build --preset aarch64 -j "$jobs"
-fi
-# The fuzz targets (scripts/fuzz.sh), built with clang.
-cmake --preset fuzz
-cmake --build --preset fuzz -j "$jobs"
-finish "$plain_tests" build/test-tests.log
-
-phase "the sanitizer and arm64 builds' tests, fuzzing and the style check, side by side"
-# Every C++ file against .clang-format and .clang-tidy, with the builds' compile commands, beside
-# the sanitizer build's tests that do not play in real time, the arm64 build's and the fuzzers. The
-# real-time tests come after, with the machine to themselves: a recording or a sound server
-# measures the timing of OpenAL Soft's mixer, which a busy machine holds up.
-# Under the sanitizers the slow tests are left out, as the sanitize preset leaves them out: they
-# only measure real time again. (The labels are given here, where a preset's own would win.)
-ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE 'real_time|slow' >build/sanitize-tests.log 2>&1 &
-background+=($!)
-sanitize_tests=$!
-# The arm64 build's tests under the emulator: the unit tests (every note's sines and frames among
-# them) and the program's runs on the fake OpenAL and on OpenAL Soft's null backend. Left out are
-# the tests of real time (the recordings and the sound servers), the installation, the runs that
-# valgrind checks, and a few that the emulator cannot run or that would take too long:
-# cmake/CrossTesting.cmake and tests/CMakeLists.txt say why. On an arm64 host the builds above are
-# arm64 builds.
-if [ "$host_architecture" = amd64 ]; then
-  ctest --preset aarch64 -j "$jobs" >build/aarch64-tests.log 2>&1 &
-  background+=($!)
-  arm64_tests=$!
+  start aarch64-tests ctest --preset aarch64 -j "$jobs"
+  arm64_tests=$started
 else
-  say "Skipped: the arm64 build is cross-compiled and emulated on an x86-64 host, and this one is $host_architecture"
+  say "Skipped: the Windows and arm64 builds are cross-compiled on an x86-64 host, and this one is $host_architecture"
 fi
-scripts/check_style.sh >build/style.log 2>&1 &
-background+=($!)
-style=$!
-# The parsers of outside input, fuzzed for a short while with libFuzzer.
+# The parsers of outside input, fuzzed for a short while with libFuzzer (build/fuzz, with clang).
+cmake --build --preset fuzz -j "$jobs"
 scripts/fuzz.sh --short
-finish "$sanitize_tests" build/sanitize-tests.log
-[ "$host_architecture" != amd64 ] || finish "$arm64_tests" build/aarch64-tests.log
-finish "$style" build/style.log
+# The macOS and libcxx builds, and the libcxx build's tests, go here. (A build that only compiles
+# can start at the top beside the style check, at the idle priority, to use the time the real-time
+# tests leave; what runs tests must be finished before them.)
+finish "$plain_tests" test-tests
+finish "$sanitize_tests" sanitize-tests
+[ "$host_architecture" != amd64 ] || finish "$arm64_tests" aarch64-tests
 
-phase "real-time tests, alone"
+phase "real-time tests, with the machine to themselves but for the style check's idle time"
+# A recording or a sound server measures the timing of OpenAL Soft's mixer, which a busy machine
+# holds up: these run one at a time, with nothing else running at a normal priority.
 ctest --preset test -L real_time
-ctest --test-dir build/sanitize --output-on-failure -L real_time -LE slow
+ctest --preset sanitize -L real_time
 
 phase "the Windows build's tests under Wine"
 # One Wine server in the build's own prefix for all of them (a CTest fixture); those that play in
@@ -135,5 +156,8 @@ if [ "$host_architecture" = amd64 ]; then
 else
   say "Skipped: Wine runs x86-64 Windows programs only on an x86-64 host, and this one is $host_architecture"
 fi
+
+phase "the style check"
+finish "$style" style
 
 phase "done"
