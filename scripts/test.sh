@@ -37,14 +37,18 @@ fi
 ensure_packages "${packages[@]}"
 
 jobs=$(nproc)
-# Each phase says when it starts, in seconds since the command began.
+# Each phase, and each build within one, says when it starts, in seconds since the command began.
 phase() { say "== $* ($SECONDS s)"; }
+build() {
+  say "-- build/$1 ($SECONDS s)"
+  cmake --build --preset "$@" -j "$jobs"
+}
 
 # scripts/test.sh --quick: the plain build, warm, and its tests that need neither real time nor
 # Wine: what to run between edits (docs/development.md).
 if [ "${1:-}" = --quick ]; then
   cmake --preset test >/dev/null
-  cmake --build --preset test -j "$jobs"
+  build test
   ctest --preset test -j "$jobs" -LE real_time
   exit
 fi
@@ -68,6 +72,7 @@ trap 'exit 143' TERM
 start() {
   local name=$1
   shift
+  say "-- $name, in the background ($SECONDS s)"
   setsid "$@" >"build/$name.log" 2>&1 &
   started=$!
   background+=("$started")
@@ -80,6 +85,7 @@ finish() {
   for pid in "${background[@]}"; do [ "$pid" = "$1" ] || running+=("$pid"); done
   background=("${running[@]}")
   cat "build/$2.log" >&2
+  say "-- $2 finished ($SECONDS s)"
   [ "$status" -eq 0 ] || exit "$status"
 }
 
@@ -103,37 +109,37 @@ start style chrt --idle 0 scripts/check_style.sh
 style=$started
 # The plain build (build/test), warnings as errors and hardened as a release is; its tests check
 # the program's runs with valgrind's memcheck.
-cmake --build --preset test -j "$jobs"
+build test
 start test-tests ctest --preset test -j "$jobs" -LE real_time
 plain_tests=$started
 # The release program alone (build/run), which scripts/run.sh builds and a real-time test runs.
-cmake --build --preset run --target hanoi-chimes -j "$jobs"
+build run --target hanoi-chimes
 # The same under AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize), which then check
 # the program's runs themselves. Unoptimised: it builds in a third of the time and the sanitizers
 # see as much. Left out, besides the real-time tests: the slow ones, which only measure real time
 # again, as the sanitize preset leaves them out (the labels are given here, where the preset's own
 # would be required as well), and every note's sines, which the other builds check.
-cmake --build --preset sanitize -j "$jobs"
+build sanitize
 start sanitize-tests ctest --test-dir build/sanitize --output-on-failure --no-tests=error -j "$jobs" -LE 'real_time|slow'
 sanitize_tests=$started
 if [ "$host_architecture" = amd64 ]; then
   # The Windows program and its tests, cross-compiled with mingw-w64 (build/windows), run under Wine
   # last.
-  cmake --build --preset windows -j "$jobs"
+  build windows
   # The arm64 program and its tests, cross-compiled with Debian's aarch64 compiler (build/aarch64),
   # and its tests under qemu-user: the unit tests (every note's sines and frames among them) and
   # the program's runs on the fake OpenAL and on OpenAL Soft's null backend. Left out are the tests
   # of real time (the recordings and the sound servers), the installation, the runs that valgrind
   # checks, and a few that the emulator cannot run or that would take too long:
   # cmake/CrossTesting.cmake and tests/CMakeLists.txt say why.
-  cmake --build --preset aarch64 -j "$jobs"
+  build aarch64
   start aarch64-tests ctest --preset aarch64 -j "$jobs"
   arm64_tests=$started
 else
   say "Skipped: the Windows and arm64 builds are cross-compiled on an x86-64 host, and this one is $host_architecture"
 fi
 # The parsers of outside input, fuzzed for a short while with libFuzzer (build/fuzz, with clang).
-cmake --build --preset fuzz -j "$jobs"
+build fuzz
 scripts/fuzz.sh --short
 # The macOS and libcxx builds, and the libcxx build's tests, go here. (A build that only compiles
 # can start at the top beside the style check, at the idle priority, to use the time the real-time
