@@ -40,7 +40,7 @@ jobs=$(nproc)
 # Each phase, and each build within one, says when it starts, in seconds since the command began.
 phase() { say "== $* ($SECONDS s)"; }
 build() {
-  say "-- build/$1 ($SECONDS s)"
+  say "== build/$1 ($SECONDS s)"
   cmake --build --preset "$@" -j "$jobs"
 }
 
@@ -72,7 +72,7 @@ trap 'exit 143' TERM
 start() {
   local name=$1
   shift
-  say "-- $name, in the background ($SECONDS s)"
+  say "== $name, in the background ($SECONDS s)"
   setsid "$@" >"build/$name.log" 2>&1 &
   started=$!
   background+=("$started")
@@ -85,7 +85,7 @@ finish() {
   for pid in "${background[@]}"; do [ "$pid" = "$1" ] || running+=("$pid"); done
   background=("${running[@]}")
   cat "build/$2.log" >&2
-  say "-- $2 finished ($SECONDS s)"
+  say "== $2 finished ($SECONDS s)"
   [ "$status" -eq 0 ] || exit "$status"
 }
 
@@ -93,14 +93,16 @@ phase "builds, with the tests that need no machine of their own beside them"
 # The builds are CMakePresets.json's, one after the other; each build's tests that do not play in
 # real time start as soon as it is made, and mostly wait for the program's runs, so the builds
 # after it go on beside them.
-cmake --preset test
-cmake --preset sanitize
-cmake --preset run >/dev/null
-if [ "$host_architecture" = amd64 ]; then
-  cmake --preset windows
-  cmake --preset aarch64
-fi
-cmake --preset fuzz
+# They are configured side by side: configuring mostly waits for the compilers' probes.
+presets=(test run sanitize fuzz)
+[ "$host_architecture" != amd64 ] || presets+=(windows aarch64)
+mkdir -p build
+configuring=()
+for preset in "${presets[@]}"; do
+  start "configure-$preset" cmake --preset "$preset"
+  configuring+=("$started")
+done
+for index in "${!presets[@]}"; do finish "${configuring[$index]}" "configure-${presets[$index]}"; done
 # Every C++ file against .clang-format and .clang-tidy, with the builds' compile commands (the
 # configured builds have them), and every shell script with shellcheck. It computes and waits for
 # nothing, so it runs at the idle priority (SCHED_IDLE) all along: it gets a processor only when
