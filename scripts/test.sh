@@ -109,6 +109,18 @@ for index in "${!presets[@]}"; do finish "${configuring[$index]}" "configure-${p
 # nothing else wants one, mostly while the real-time tests below wait for their notes.
 start style chrt --idle 0 scripts/check_style.sh
 style=$started
+# The fuzz targets (build/fuzz, with clang), the Windows program and its tests, cross-compiled with
+# mingw-w64 (build/windows) and run under Wine last, and the arm64 program and its tests,
+# cross-compiled with Debian's aarch64 compiler (build/aarch64): one after the other, in the
+# background at a lower priority (nice 10). A build often waits for one file or one link; these
+# take that time from the builds below, which come first.
+later_builds=(fuzz)
+[ "$host_architecture" != amd64 ] || later_builds+=(windows aarch64)
+# shellcheck disable=SC2016 # the inner shell expands them
+start later-builds nice -n 10 bash -c 'for preset in "${@:3}"; do
+  echo "== build/$preset ($(($2 + SECONDS)) s)"; cmake --build --preset "$preset" -j "$1" || exit
+done' bash "$jobs" "$SECONDS" "${later_builds[@]}"
+later_builds_job=$started
 # The plain build (build/test), warnings as errors and hardened as a release is; its tests check
 # the program's runs with valgrind's memcheck.
 build test
@@ -124,24 +136,19 @@ build run --target hanoi-chimes
 build sanitize
 start sanitize-tests ctest --test-dir build/sanitize --output-on-failure --no-tests=error -j "$jobs" -LE 'real_time|slow'
 sanitize_tests=$started
+finish "$later_builds_job" later-builds
+# The arm64 build's tests under qemu-user: the unit tests (every note's sines and frames among
+# them) and the program's runs on the fake OpenAL and on OpenAL Soft's null backend. Left out are
+# the tests of real time (the recordings and the sound servers), the installation, the runs that
+# valgrind checks, and a few that the emulator cannot run or that would take too long:
+# cmake/CrossTesting.cmake and tests/CMakeLists.txt say why.
 if [ "$host_architecture" = amd64 ]; then
-  # The Windows program and its tests, cross-compiled with mingw-w64 (build/windows), run under Wine
-  # last.
-  build windows
-  # The arm64 program and its tests, cross-compiled with Debian's aarch64 compiler (build/aarch64),
-  # and its tests under qemu-user: the unit tests (every note's sines and frames among them) and
-  # the program's runs on the fake OpenAL and on OpenAL Soft's null backend. Left out are the tests
-  # of real time (the recordings and the sound servers), the installation, the runs that valgrind
-  # checks, and a few that the emulator cannot run or that would take too long:
-  # cmake/CrossTesting.cmake and tests/CMakeLists.txt say why.
-  build aarch64
   start aarch64-tests ctest --preset aarch64 -j "$jobs"
   arm64_tests=$started
 else
   say "Skipped: the Windows and arm64 builds are cross-compiled on an x86-64 host, and this one is $host_architecture"
 fi
-# The parsers of outside input, fuzzed for a short while with libFuzzer (build/fuzz, with clang).
-build fuzz
+# The parsers of outside input, fuzzed for a short while with libFuzzer.
 scripts/fuzz.sh --short
 # The macOS and libcxx builds, and the libcxx build's tests, go here. (A build that only compiles
 # can start at the top beside the style check, at the idle priority, to use the time the real-time
