@@ -68,12 +68,20 @@ trap stop_background EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 # Starts "$@" in the background, its output to the file build/$1.log ($1 names the job); sets
-# started to its process's id, which is also its process group's.
+# started to its process's id, which is also its process group's. With --nice N after the name it
+# runs at niceness N, also as a session against the others: the kernel's autogroups give each
+# session an equal share of the processors, whatever the niceness of its processes.
 start() {
-  local name=$1
+  local name=$1 niceness=0
   shift
+  if [ "$1" = --nice ]; then
+    niceness=$2
+    shift 2
+  fi
   say "== $name, in the background ($SECONDS s)"
-  setsid "$@" >"build/$name.log" 2>&1 &
+  # shellcheck disable=SC2016 # the inner shell expands them
+  setsid bash -c '{ echo "$0" >/proc/self/autogroup; } 2>/dev/null; exec nice -n "$0" "$@"' "$niceness" "$@" \
+    >"build/$name.log" 2>&1 &
   started=$!
   background+=("$started")
 }
@@ -107,7 +115,7 @@ for index in "${!presets[@]}"; do finish "${configuring[$index]}" "configure-${p
 # configured builds have them), and every shell script with shellcheck. It computes and waits for
 # nothing, so it runs at the idle priority (SCHED_IDLE) all along: it gets a processor only when
 # nothing else wants one, mostly while the real-time tests below wait for their notes.
-start style chrt --idle 0 scripts/check_style.sh
+start style --nice 19 chrt --idle 0 scripts/check_style.sh
 style=$started
 # The fuzz targets (build/fuzz, with clang), the Windows program and its tests, cross-compiled with
 # mingw-w64 (build/windows) and run under Wine last, and the arm64 program and its tests,
@@ -117,7 +125,7 @@ style=$started
 later_builds=(fuzz)
 [ "$host_architecture" != amd64 ] || later_builds+=(windows aarch64)
 # shellcheck disable=SC2016 # the inner shell expands them
-start later-builds nice -n 10 bash -c 'for preset in "${@:3}"; do
+start later-builds --nice 10 bash -c 'for preset in "${@:3}"; do
   echo "== build/$preset ($(($2 + SECONDS)) s)"; cmake --build --preset "$preset" -j "$1" || exit
 done' bash "$jobs" "$SECONDS" "${later_builds[@]}"
 later_builds_job=$started
