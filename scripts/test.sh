@@ -158,9 +158,9 @@ else
 fi
 # The parsers of outside input, fuzzed for a short while with libFuzzer.
 scripts/fuzz.sh --short
-# The macOS and libcxx builds, and the libcxx build's tests, go here. (A build that only compiles
-# can start at the top beside the style check, at the idle priority, to use the time the real-time
-# tests leave; what runs tests must be finished before them.)
+# The macOS and libcxx builds, and the libcxx build's tests, go here. (Their builds are best added
+# to later_builds above, to take the time the first builds leave; what runs tests must be done
+# before the real-time tests start.)
 finish "$plain_tests" test-tests
 finish "$sanitize_tests" sanitize-tests
 [ "$host_architecture" != amd64 ] || finish "$arm64_tests" aarch64-tests
