@@ -11,8 +11,19 @@ if has_audio_output; then
   exec "$program" "$@"
 fi
 
+# The disc count read as the program reads it (src/disc_count.cpp): an optional "+", then decimal
+# digits, 1 to 64. A count it refuses is left to the program to report, with nothing said about a
+# recording that will not be made.
+if [ $# -eq 0 ]; then
+  discs=8
+elif [[ $1 =~ ^\+?0*([0-9]{1,10})$ ]] && ((10#${BASH_REMATCH[1]} >= 1 && 10#${BASH_REMATCH[1]} <= 64)); then
+  discs=$((10#${BASH_REMATCH[1]}))
+else
+  exec "$program" "$@"
+fi
+
 mkdir -p recordings
-wav="$PWD/recordings/hanoi-chimes-${1:-8}.wav"
+wav="$PWD/recordings/hanoi-chimes-$discs.wav"
 config=$(mktemp)
 trap 'rm -f "$config"' EXIT
 write_wave_config "$config" "$wav"
