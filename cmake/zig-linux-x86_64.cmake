@@ -10,12 +10,5 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 # finds OpenAL's runtime library and the package's architecture by it.
 set(CMAKE_LIBRARY_ARCHITECTURE x86_64-linux-gnu)
 
-set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/cc")
-set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/c++")
-set(CMAKE_C_COMPILER_TARGET x86_64-linux-gnu.2.34)
-set(CMAKE_CXX_COMPILER_TARGET x86_64-linux-gnu.2.34)
-
-# zig builds libc++ for each optimisation level it is given and keeps it (~/.cache/zig): the test
-# programs that CMake compiles while it configures are built as the Release build is, so that a
-# fresh machine builds it once for each target, not again unoptimised.
-set(CMAKE_TRY_COMPILE_CONFIGURATION Release)
+set(hanoi_zig_target x86_64-linux-gnu.2.34)
+include("${CMAKE_CURRENT_LIST_DIR}/zig/zig.cmake")

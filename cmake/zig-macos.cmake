@@ -10,22 +10,12 @@ set(HANOI_MACOS_ARCH arm64 CACHE STRING "The processor of this macOS build: arm6
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES HANOI_MACOS_ARCH)
 set(CMAKE_SYSTEM_PROCESSOR ${HANOI_MACOS_ARCH})
 if(HANOI_MACOS_ARCH STREQUAL "arm64")
-  set(_hanoi_zig_target aarch64-macos.11.0)
+  set(hanoi_zig_target aarch64-macos.11.0)
 else()
-  set(_hanoi_zig_target ${HANOI_MACOS_ARCH}-macos.11.0)
+  set(hanoi_zig_target ${HANOI_MACOS_ARCH}-macos.11.0)
 endif()
-
-set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/cc")
-set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/c++")
-set(CMAKE_C_COMPILER_TARGET ${_hanoi_zig_target})
-set(CMAKE_CXX_COMPILER_TARGET ${_hanoi_zig_target})
+include("${CMAKE_CURRENT_LIST_DIR}/zig/zig.cmake")
 # The program's library is archived with LLVM's tools (llvm-14, which scripts/macos.sh installs
 # for llvm-lipo): a machine that builds only this needs no other compiler's binutils.
 set(CMAKE_AR llvm-ar-14)
 set(CMAKE_RANLIB llvm-ranlib-14)
-
-
-# zig builds libc++ for each optimisation level it is given and keeps it (~/.cache/zig): the test
-# programs that CMake compiles while it configures are built as the Release build is, so that a
-# fresh machine builds it once for each target, not again unoptimised.
-set(CMAKE_TRY_COMPILE_CONFIGURATION Release)
